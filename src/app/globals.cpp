@@ -1,0 +1,5 @@
+#include "app/globals.h"
+
+#include "search/w_search.h"
+
+Globals g;

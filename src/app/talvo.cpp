@@ -1,0 +1,46 @@
+#include "app/talvo.h"
+
+#include "app/globals.h"
+#include "runtime/script.h"
+#include "runtime/window.h"
+#include "search/w_search.h"
+
+using rt::Script;
+
+void talvo::create()
+{
+    Script s(rt::event("create", "talvo", "talvo"));
+    s.line(2); appname = QStringLiteral("talvo");
+    s.line(3); g.Message = std::make_unique<rt::Message>();
+    rt::registerMessageObject(g.Message.get());
+    s.line(4); g.SQLCA = std::make_unique<rt::Transaction>();
+    s.line(5); g.SQLDA = std::make_unique<rt::DynamicDescriptionArea>();
+    s.line(6); g.SQLSA = std::make_unique<rt::DynamicStagingArea>();
+    s.line(7); g.Error = std::make_unique<rt::Error>();
+}
+
+void talvo::open(const QString& /*commandline*/)
+{
+    Script s(rt::event("open", "talvo", "talvo"));
+    s.line(2); s.need(g.SQLCA).DBMS = QStringLiteral("ODBC");
+    s.line(3); s.need(g.SQLCA).AutoCommit = false;
+    s.line(4); s.need(g.SQLCA).DBParm = QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'");
+    // The outcome of the connect is left in SQLCA; the window opens either way.
+    s.line(6); s.need(g.SQLCA).connect();
+    s.line(8); g.w_search = rt::open<w_search>();
+    if (!g.w_search)
+        throw rt::ScriptStopped{};
+}
+
+void talvo::destroy()
+{
+    Script s(rt::event("destroy", "talvo", "talvo"));
+    // Destroying the connection rolls back what is still open and disconnects;
+    // nothing here commits.
+    s.line(2); g.SQLCA.reset();
+    s.line(3); g.SQLDA.reset();
+    s.line(4); g.SQLSA.reset();
+    s.line(5); g.Error.reset();
+    s.line(6); rt::registerMessageObject(nullptr);
+    g.Message.reset();
+}

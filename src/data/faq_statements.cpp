@@ -1,0 +1,28 @@
+#include "data/faq_statements.h"
+
+namespace faq {
+
+using rt::bind;
+
+void countByNumber(rt::Transaction& t, Int rbr, Int& ima) { t.selectInto(countByNumberSql, {bind(rbr)}, {&ima}); }
+
+void highestNumber(rt::Transaction& t, Int& broj) { t.selectInto(highestNumberSql, {}, {&broj}); }
+
+void updateTexts(rt::Transaction& t, const Text& who, const Text& question, const Text& product, const Text& lot,
+                 const Text& solution, Int rbr)
+{
+    t.execute(updateTextsSql, {bind(who), bind(question), bind(product), bind(lot), bind(solution), bind(rbr)});
+}
+
+void insertEntry(rt::Transaction& t, Int rbr, const Text& who, const Text& question, const Text& datum,
+                 const Text& product, const Text& lot, const Text& solution)
+{
+    t.execute(insertEntrySql,
+              {bind(rbr), bind(who), bind(question), bind(datum), bind(product), bind(lot), bind(solution)});
+}
+
+void deleteEntry(rt::Transaction& t, Int rbr) { t.execute(deleteEntrySql, {bind(rbr)}); }
+
+QString loadEntrySql(qint16 rbr) { return loadEntryPrefix + QString::number(rbr); }
+
+} // namespace faq

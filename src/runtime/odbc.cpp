@@ -1,0 +1,288 @@
+#include "runtime/odbc.h"
+
+#include <QStringList>
+
+namespace odbc {
+
+QString fromWide(const SQLWCHAR* text, std::size_t length)
+{
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), static_cast<qsizetype>(length));
+}
+
+std::u16string toWide(const QString& text)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+namespace {
+
+SQLWCHAR* wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+
+std::vector<Diagnostic> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
+{
+    std::vector<Diagnostic> records;
+    if (!handle)
+        return records;
+    for (SQLSMALLINT i = 1;; ++i) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, nullptr, 0, &length);
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+            break;
+        std::vector<SQLWCHAR> message(static_cast<std::size_t>(length) + 1);
+        rc = SQLGetDiagRecW(handleType, handle, i, state, &native, message.data(),
+                            static_cast<SQLSMALLINT>(message.size()), &length);
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+            break;
+        records.push_back({fromWide(state, 5), native,
+                           fromWide(message.data(), std::min<std::size_t>(length, message.size() - 1))});
+    }
+    return records;
+}
+
+} // namespace
+
+QString Outcome::errorText() const
+{
+    QStringList parts;
+    for (const auto& d : diagnostics)
+        parts << QStringLiteral("SQLSTATE = %1\n%2").arg(d.sqlstate, d.message);
+    return parts.join(u'\n');
+}
+
+QString Outcome::sqlstate() const
+{
+    return diagnostics.empty() ? QString() : diagnostics.front().sqlstate;
+}
+
+Outcome check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle)
+{
+    Outcome outcome;
+    switch (rc) {
+    case SQL_SUCCESS:
+        return outcome;
+    case SQL_SUCCESS_WITH_INFO:
+        // Warnings (a truncated message, a changed option) are not failures,
+        // but the caller may still want to read them.
+        outcome.diagnostics = readDiagnostics(handleType, handle);
+        return outcome;
+    case SQL_NO_DATA:
+        outcome.status = 100;
+        return outcome;
+    case SQL_INVALID_HANDLE:
+        return failure(QStringLiteral("HY000"), QStringLiteral("Invalid ODBC handle."));
+    default:
+        outcome.status = -1;
+        outcome.diagnostics = readDiagnostics(handleType, handle);
+        if (outcome.diagnostics.empty())
+            outcome.diagnostics.push_back({QStringLiteral("HY000"), 0,
+                                           QStringLiteral("The ODBC driver reported an error without a message.")});
+        return outcome;
+    }
+}
+
+Outcome failure(const QString& sqlstate, const QString& message)
+{
+    Outcome outcome;
+    outcome.status = -1;
+    outcome.diagnostics.push_back({sqlstate, 0, message});
+    return outcome;
+}
+
+void HandleDeleter::operator()(void* handle) const noexcept
+{
+    if (handle)
+        SQLFreeHandle(type, handle);
+}
+
+// ---- Connection -----------------------------------------------------------
+
+Connection& Connection::operator=(Connection&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        dbc_ = std::move(other.dbc_);
+        env_ = std::move(other.env_);
+        connected_ = std::exchange(other.connected_, false);
+    }
+    return *this;
+}
+
+Connection::~Connection() { close(); }
+
+Outcome Connection::open(const QString& connectString, bool autoCommit)
+{
+    close();
+    SQLHANDLE env = nullptr;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return failure(QStringLiteral("HY001"), QStringLiteral("Cannot allocate an ODBC environment."));
+    env_.reset(env);
+    Outcome outcome = check(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+                            SQL_HANDLE_ENV, env);
+    if (outcome.status < 0)
+        return outcome;
+
+    SQLHANDLE dbc = nullptr;
+    outcome = check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_HANDLE_ENV, env);
+    if (outcome.status < 0)
+        return outcome;
+    dbc_.reset(dbc);
+
+    outcome = check(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT,
+                                       reinterpret_cast<SQLPOINTER>(autoCommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                                       SQL_IS_UINTEGER),
+                    SQL_HANDLE_DBC, dbc);
+    if (outcome.status < 0)
+        return outcome;
+
+    std::u16string text = toWide(connectString);
+    SQLSMALLINT outLength = 0;
+    outcome = check(SQLDriverConnectW(dbc, nullptr, wide(text), static_cast<SQLSMALLINT>(text.size()), nullptr, 0,
+                                      &outLength, SQL_DRIVER_NOPROMPT),
+                    SQL_HANDLE_DBC, dbc);
+    if (outcome.status == 100)  // no data from a connect means it did not happen
+        outcome = failure(QStringLiteral("08001"), QStringLiteral("The connection could not be made."));
+    connected_ = outcome.status == 0;
+    return outcome;
+}
+
+Outcome Connection::endTransaction(SQLSMALLINT completion)
+{
+    if (!connected_)
+        return failure(QStringLiteral("08003"), QStringLiteral("Not connected to the database."));
+    return check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion), SQL_HANDLE_DBC, dbc_.get());
+}
+
+Outcome Connection::commit() { return endTransaction(SQL_COMMIT); }
+Outcome Connection::rollback() { return endTransaction(SQL_ROLLBACK); }
+
+void Connection::close() noexcept
+{
+    if (connected_) {
+        // Never commit on the way out: whatever is still open is dropped.
+        SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+        SQLDisconnect(dbc_.get());
+        connected_ = false;
+    }
+    dbc_.reset();
+    env_.reset();
+}
+
+std::optional<Statement> Connection::statement(Outcome& outcome)
+{
+    if (!connected_) {
+        outcome = failure(QStringLiteral("08003"), QStringLiteral("Not connected to the database."));
+        return std::nullopt;
+    }
+    SQLHANDLE stmt = nullptr;
+    outcome = check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), &stmt), SQL_HANDLE_DBC, dbc_.get());
+    if (outcome.status < 0)
+        return std::nullopt;
+    return Statement(Handle(stmt, {SQL_HANDLE_STMT}));
+}
+
+// ---- Statement ------------------------------------------------------------
+
+Outcome Statement::prepare(const QString& sql)
+{
+    std::u16string text = toWide(sql);
+    return checked(SQLPrepareW(get(), wide(text), static_cast<SQLINTEGER>(text.size())));
+}
+
+Outcome Statement::bind(const std::vector<Param>& params)
+{
+    textBuffers_.assign(params.size(), {});
+    integerBuffers_.assign(params.size(), 0);
+    indicators_.assign(params.size(), 0);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const Param& p = params[i];
+        const auto number = static_cast<SQLUSMALLINT>(i + 1);
+        SQLRETURN rc;
+        if (p.kind == Param::Kind::Integer) {
+            integerBuffers_[i] = p.integer.value_or(0);
+            indicators_[i] = p.integer ? 0 : SQL_NULL_DATA;
+            rc = SQLBindParameter(get(), number, SQL_PARAM_INPUT, SQL_C_SSHORT, SQL_SMALLINT, 0, 0,
+                                  &integerBuffers_[i], 0, &indicators_[i]);
+        } else {
+            if (p.text)
+                textBuffers_[i] = toWide(*p.text);
+            const auto units = textBuffers_[i].size();
+            indicators_[i] = p.text ? static_cast<SQLLEN>(units * sizeof(char16_t)) : SQL_NULL_DATA;
+            // Long texts go as long data so drivers do not cut them to a
+            // default column size.
+            const SQLSMALLINT sqlType = units > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+            rc = SQLBindParameter(get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, sqlType,
+                                  std::max<SQLULEN>(units, 1), 0, textBuffers_[i].data(),
+                                  static_cast<SQLLEN>(units * sizeof(char16_t)), &indicators_[i]);
+        }
+        Outcome outcome = checked(rc);
+        if (outcome.status < 0)
+            return outcome;
+    }
+    return {};
+}
+
+Outcome Statement::execute() { return checked(SQLExecute(get())); }
+
+Outcome Statement::executeDirect(const QString& sql)
+{
+    std::u16string text = toWide(sql);
+    return checked(SQLExecDirectW(get(), wide(text), static_cast<SQLINTEGER>(text.size())));
+}
+
+Outcome Statement::fetch() { return checked(SQLFetch(get())); }
+
+Outcome Statement::closeCursor() { return checked(SQLFreeStmt(get(), SQL_CLOSE)); }
+
+Outcome Statement::setAttribute(SQLINTEGER attribute, SQLULEN value)
+{
+    return checked(SQLSetStmtAttrW(get(), attribute, reinterpret_cast<SQLPOINTER>(value), 0));
+}
+
+Outcome Statement::getText(SQLUSMALLINT column, std::optional<QString>& out)
+{
+    QString value = QStringLiteral("");  // empty, not null
+    SQLWCHAR chunk[2048];
+    for (;;) {
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(get(), column, SQL_C_WCHAR, chunk, sizeof chunk, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;  // every part has been read
+        Outcome outcome = checked(rc);
+        if (outcome.status < 0)
+            return outcome;
+        if (indicator == SQL_NULL_DATA) {
+            out.reset();
+            return {};
+        }
+        const std::size_t capacity = sizeof chunk / sizeof chunk[0] - 1;
+        std::size_t units = (indicator == SQL_NO_TOTAL || indicator / SQLLEN(sizeof(SQLWCHAR)) > SQLLEN(capacity))
+                                ? capacity
+                                : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+        value += fromWide(chunk, units);
+        // SQL_SUCCESS means this was the last part; with info (01004) more follows.
+        if (rc == SQL_SUCCESS)
+            break;
+        if (outcome.sqlstate() != QLatin1String("01004"))
+            break;
+    }
+    out = value;
+    return {};
+}
+
+Outcome Statement::getInteger(SQLUSMALLINT column, std::optional<qint16>& out)
+{
+    SQLSMALLINT value = 0;
+    SQLLEN indicator = 0;
+    Outcome outcome = checked(SQLGetData(get(), column, SQL_C_SSHORT, &value, sizeof value, &indicator));
+    if (outcome.status < 0)
+        return outcome;
+    if (indicator == SQL_NULL_DATA)
+        out.reset();
+    else
+        out = value;
+    return {};
+}
+
+} // namespace odbc

@@ -1,0 +1,128 @@
+#pragma once
+// Thin RAII layer over the unixODBC C API. Every ODBC call in the program
+// goes through the handles here, and every return code through check().
+
+#include <QString>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace odbc {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR must be UTF-16");
+
+// One diagnostic record of a handle.
+struct Diagnostic {
+    QString sqlstate;
+    SQLINTEGER native = 0;
+    QString message;
+};
+
+// What one call left behind: our status (0, 100 or negative) and every
+// diagnostic record the driver wrote for it.
+struct Outcome {
+    long status = 0;
+    std::vector<Diagnostic> diagnostics;
+
+    bool ok() const { return status == 0; }
+    // "SQLSTATE = 08001\n<message>" for each record, records joined by a line break.
+    QString errorText() const;
+    // The SQLSTATE of the first record, or an empty text.
+    QString sqlstate() const;
+};
+
+// Maps an ODBC return code to our status and reads all diagnostic records.
+Outcome check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
+
+// A status that did not come from a driver (no handle, not connected, ...).
+Outcome failure(const QString& sqlstate, const QString& message);
+
+QString fromWide(const SQLWCHAR* text, std::size_t length);
+std::u16string toWide(const QString& text);
+
+struct HandleDeleter {
+    SQLSMALLINT type;
+    void operator()(void* handle) const noexcept;
+};
+using Handle = std::unique_ptr<void, HandleDeleter>;
+
+// A bound input value: a 16-bit integer or a text, each possibly null.
+struct Param {
+    enum class Kind { Integer, Text } kind;
+    std::optional<qint16> integer;
+    std::optional<QString> text;
+
+    static Param of(std::optional<qint16> v) { return {Kind::Integer, v, std::nullopt}; }
+    static Param of(std::optional<QString> v) { return {Kind::Text, std::nullopt, std::move(v)}; }
+};
+
+class Statement;
+
+// An environment and one connection on it. Move-only; the destructor rolls
+// back whatever is still open and disconnects.
+class Connection {
+public:
+    Connection() = default;
+    Connection(Connection&&) noexcept = default;
+    Connection& operator=(Connection&&) noexcept;
+    ~Connection();
+
+    // Allocates the handles, switches automatic commit as asked (before the
+    // connect, so no statement ever runs in the wrong mode) and connects.
+    Outcome open(const QString& connectString, bool autoCommit);
+    bool isOpen() const { return connected_; }
+
+    Outcome commit();
+    Outcome rollback();
+    // Rolls back and disconnects; safe to call twice.
+    void close() noexcept;
+
+    // A fresh statement handle on this connection.
+    std::optional<Statement> statement(Outcome& outcome);
+
+    SQLHDBC dbc() const { return dbc_.get(); }
+
+private:
+    Outcome endTransaction(SQLSMALLINT completion);
+
+    Handle env_{nullptr, {SQL_HANDLE_ENV}};
+    Handle dbc_{nullptr, {SQL_HANDLE_DBC}};
+    bool connected_ = false;
+};
+
+// One statement handle with its bound parameters kept alive until the next
+// execution.
+class Statement {
+public:
+    explicit Statement(Handle handle) : stmt_(std::move(handle)) {}
+    Statement(Statement&&) noexcept = default;
+    Statement& operator=(Statement&&) noexcept = default;
+
+    Outcome prepare(const QString& sql);
+    Outcome bind(const std::vector<Param>& params);
+    Outcome execute();
+    Outcome executeDirect(const QString& sql);
+    Outcome fetch();
+    Outcome closeCursor();
+    Outcome setAttribute(SQLINTEGER attribute, SQLULEN value);
+
+    // Reads column `column` (1-based) of the current row with SQLGetData;
+    // long texts are read in chunks. Null gives std::nullopt.
+    Outcome getText(SQLUSMALLINT column, std::optional<QString>& out);
+    Outcome getInteger(SQLUSMALLINT column, std::optional<qint16>& out);
+
+    SQLHSTMT get() const { return stmt_.get(); }
+    Outcome checked(SQLRETURN rc) const { return check(rc, SQL_HANDLE_STMT, stmt_.get()); }
+
+private:
+    Handle stmt_;
+    // Parameter buffers must stay put while the statement may read them.
+    std::vector<std::u16string> textBuffers_;
+    std::vector<SQLSMALLINT> integerBuffers_;
+    std::vector<SQLLEN> indicators_;
+};
+
+} // namespace odbc

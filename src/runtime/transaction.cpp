@@ -1,0 +1,173 @@
+#include "runtime/transaction.h"
+
+#include <QRegularExpression>
+
+namespace rt {
+
+QString ConnectionSettings::connectString() const
+{
+    static const QRegularExpression pattern(QStringLiteral("ConnectString\\s*=\\s*'([^']*)'"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const auto match = pattern.match(dbParm);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+Transaction::~Transaction() = default;  // the connection rolls back and disconnects
+
+void Transaction::record(const odbc::Outcome& outcome)
+{
+    SQLCode = outcome.status;
+    SQLDBCode = outcome.diagnostics.empty() || outcome.status >= 0 ? 0 : outcome.diagnostics.front().native;
+    SQLErrText = outcome.status < 0 ? outcome.errorText() : QString();
+    SQLState = outcome.status < 0 ? outcome.sqlstate() : QString();
+}
+
+void Transaction::connect()
+{
+    if (DBMS.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0) {
+        record(odbc::failure(QStringLiteral("IM002"),
+                             QStringLiteral("Unsupported database interface \"%1\".").arg(DBMS)));
+        return;
+    }
+    const QString connectString = settings().connectString();
+    if (connectString.isEmpty()) {
+        record(odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given.")));
+        return;
+    }
+    record(connection_.open(connectString, AutoCommit));
+}
+
+std::optional<odbc::Statement> Transaction::newStatement()
+{
+    odbc::Outcome outcome;
+    auto statement = connection_.statement(outcome);
+    if (!statement)
+        record(outcome);
+    return statement;
+}
+
+void Transaction::execute(const QString& sql, std::vector<Param> params)
+{
+    auto statement = newStatement();
+    if (!statement)
+        return;
+    odbc::Outcome outcome = statement->prepare(sql);
+    if (outcome.status >= 0)
+        outcome = statement->bind(params);
+    if (outcome.status >= 0)
+        outcome = statement->execute();
+    record(outcome);
+}
+
+namespace {
+
+odbc::Outcome receive(odbc::Statement& statement, const std::vector<Into>& into)
+{
+    // Read every column first, so a failure leaves the variables as they were.
+    std::vector<std::variant<Int, Text>> values;
+    SQLUSMALLINT column = 1;
+    for (const Into& target : into) {
+        odbc::Outcome outcome;
+        if (std::holds_alternative<Int*>(target)) {
+            Int v;
+            outcome = statement.getInteger(column, v);
+            values.emplace_back(v);
+        } else {
+            Text v;
+            outcome = statement.getText(column, v);
+            values.emplace_back(v);
+        }
+        if (outcome.status < 0)
+            return outcome;
+        ++column;
+    }
+    for (std::size_t i = 0; i < into.size(); ++i) {
+        if (auto* p = std::get_if<Int*>(&into[i]))
+            **p = std::get<Int>(values[i]);
+        else
+            *std::get<Text*>(into[i]) = std::get<Text>(values[i]);
+    }
+    return {};
+}
+
+} // namespace
+
+void Transaction::selectInto(const QString& sql, std::vector<Param> params, std::vector<Into> into)
+{
+    auto statement = newStatement();
+    if (!statement)
+        return;
+    odbc::Outcome outcome = statement->prepare(sql);
+    if (outcome.status >= 0)
+        outcome = statement->bind(params);
+    if (outcome.status >= 0)
+        outcome = statement->execute();
+    if (outcome.status == 0) {
+        outcome = statement->fetch();
+        if (outcome.status == 0) {
+            outcome = receive(*statement, into);
+            // A select into variables must find exactly one row.
+            if (outcome.status == 0 && statement->fetch().status == 0)
+                outcome = odbc::failure(QStringLiteral("21000"),
+                                        QStringLiteral("Select returned more than one row."));
+        }
+    }
+    record(outcome);
+}
+
+void Transaction::commit() { record(connection_.commit()); }
+void Transaction::rollback() { record(connection_.rollback()); }
+
+// ---- dynamic SQL ------------------------------------------------------------
+
+void DynamicStagingArea::prepare(const QString& sql, Transaction& transaction)
+{
+    sql_ = sql;
+    transaction_ = &transaction;
+}
+
+void DynamicCursor::open()
+{
+    Transaction* transaction = area_.transaction();
+    if (!transaction)
+        return;
+    statement_.reset();
+    auto statement = transaction->newStatement();
+    if (!statement)
+        return;
+    odbc::Outcome outcome = statement->executeDirect(area_.sql());
+    transaction->record(outcome);
+    if (outcome.status == 0)
+        statement_ = std::move(statement);
+}
+
+void DynamicCursor::fetch(std::vector<Into> into)
+{
+    Transaction* transaction = area_.transaction();
+    if (!transaction)
+        return;
+    if (!statement_) {
+        transaction->record(odbc::failure(QStringLiteral("24000"), QStringLiteral("Cursor is not open.")));
+        return;
+    }
+    odbc::Outcome outcome = statement_->fetch();
+    if (outcome.status == 0)
+        outcome = receive(*statement_, into);
+    transaction->record(outcome);
+}
+
+void DynamicCursor::close()
+{
+    Transaction* transaction = area_.transaction();
+    if (!statement_) {
+        if (transaction)
+            transaction->record(odbc::failure(QStringLiteral("24000"), QStringLiteral("Cursor is not open.")));
+        return;
+    }
+    odbc::Outcome outcome = statement_->closeCursor();
+    statement_.reset();
+    if (transaction)
+        transaction->record(outcome);
+}
+
+} // namespace rt

@@ -1,0 +1,111 @@
+#pragma once
+// The transaction object: one database connection with its settings and the
+// outcome of its last statement, as the scripts see it.
+
+#include "runtime/odbc.h"
+
+#include <QString>
+
+#include <initializer_list>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace rt {
+
+using Int = std::optional<qint16>;
+using Text = std::optional<QString>;
+
+// An input value bound to a parameter marker, in the order of the markers.
+using Param = odbc::Param;
+inline Param bind(Int v) { return Param::of(v); }
+inline Param bind(qint16 v) { return Param::of(Int(v)); }
+inline Param bind(Text v) { return Param::of(std::move(v)); }
+inline Param bind(const QString& v) { return Param::of(Text(v)); }
+
+// A receiving variable of a select; set to null when the database delivers null.
+using Into = std::variant<Int*, Text*>;
+
+// The settings a connection is made from; the grid takes a copy of them.
+struct ConnectionSettings {
+    QString dbms;
+    bool autoCommit = false;
+    QString dbParm;
+
+    // The ODBC connection string between the single quotes after
+    // ConnectString=, or an empty text when there is none.
+    QString connectString() const;
+};
+
+class Transaction {
+public:
+    Transaction() = default;
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    // Rolls back whatever is still open and disconnects; never commits.
+    ~Transaction();
+
+    // Settings, set by the scripts before connect.
+    QString DBMS;
+    bool AutoCommit = false;
+    QString DBParm;
+
+    // Outcome of the last statement.
+    long SQLCode = 0;
+    long SQLDBCode = 0;
+    QString SQLErrText;
+    QString SQLState;
+
+    ConnectionSettings settings() const { return {DBMS, AutoCommit, DBParm}; }
+
+    void connect();
+    bool isConnected() const { return connection_.isOpen(); }
+
+    // A statement that delivers no rows (update, insert, delete).
+    void execute(const QString& sql, std::vector<Param> params = {});
+    // A select that delivers one row into the receiving variables; 100 when
+    // it finds no row. The variables keep their values on failure or no row.
+    void selectInto(const QString& sql, std::vector<Param> params, std::vector<Into> into);
+    void commit();
+    void rollback();
+
+    // Used by the dynamic cursor.
+    std::optional<odbc::Statement> newStatement();
+    void record(const odbc::Outcome& outcome);
+
+private:
+    odbc::Connection connection_;
+};
+
+// The staging area of the one dynamic statement: the text and the
+// transaction it was prepared on. The text reaches the database at open.
+class DynamicStagingArea {
+public:
+    void prepare(const QString& sql, Transaction& transaction);
+    const QString& sql() const { return sql_; }
+    Transaction* transaction() const { return transaction_; }
+
+private:
+    QString sql_;
+    Transaction* transaction_ = nullptr;
+};
+
+class DynamicDescriptionArea {};
+
+// A cursor declared over a staging area; its outcomes land in the staging
+// area's transaction.
+class DynamicCursor {
+public:
+    explicit DynamicCursor(DynamicStagingArea& area) : area_(area) {}
+    void open();
+    // Status 0 and the row's columns in order, or 100 and the variables untouched.
+    void fetch(std::vector<Into> into);
+    void close();
+    bool isOpen() const { return statement_.has_value(); }
+
+private:
+    DynamicStagingArea& area_;
+    std::optional<odbc::Statement> statement_;
+};
+
+} // namespace rt

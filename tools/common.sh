@@ -1,0 +1,44 @@
+# Shared by ./run and ./test: installs the Debian packages the project needs
+# and builds it. Sourced, not run.
+
+# Runs a command as root: directly when we are root, else through sudo.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "vetfaq: need root rights to install packages ($*); run as root or install sudo" >&2
+        return 1
+    fi
+}
+
+# Installs those of the given Debian packages that are missing; quick when
+# every one is there already.
+ensure_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "vetfaq: installing ${missing[*]}" >&2
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq || return 1
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
+}
+
+# What building and running the program needs.
+RUNTIME_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev unixodbc unixodbc-dev
+                  libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig)
+# What the test suite needs on top.
+TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev)
+
+# configure_and_build BUILD_DIR [cmake options...]
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null || return 1
+    cmake --build "$dir" --parallel "$(nproc)" -- --no-print-directory --quiet
+}

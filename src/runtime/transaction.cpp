@@ -46,11 +46,19 @@ std::optional<odbc::Statement> Transaction::newStatement()
     return statement;
 }
 
+void Transaction::endReadOnlyTransaction()
+{
+    // Not recorded: the scripts see the outcome of their own statement.
+    if (!holdsChanges_ && connection_.isOpen())
+        connection_.rollback();
+}
+
 void Transaction::execute(const QString& sql, std::vector<Param> params)
 {
     auto statement = newStatement();
     if (!statement)
         return;
+    holdsChanges_ = true;
     odbc::Outcome outcome = statement->prepare(sql);
     if (outcome.status >= 0)
         outcome = statement->bind(params);
@@ -112,11 +120,24 @@ void Transaction::selectInto(const QString& sql, std::vector<Param> params, std:
                                         QStringLiteral("Select returned more than one row."));
         }
     }
+    statement.reset();
     record(outcome);
+    endReadOnlyTransaction();
 }
 
-void Transaction::commit() { record(connection_.commit()); }
-void Transaction::rollback() { record(connection_.rollback()); }
+void Transaction::commit()
+{
+    record(connection_.commit());
+    if (SQLCode == 0)
+        holdsChanges_ = false;
+}
+
+void Transaction::rollback()
+{
+    record(connection_.rollback());
+    if (SQLCode == 0)
+        holdsChanges_ = false;
+}
 
 // ---- dynamic SQL ------------------------------------------------------------
 
@@ -139,6 +160,8 @@ void DynamicCursor::open()
     transaction->record(outcome);
     if (outcome.status == 0)
         statement_ = std::move(statement);
+    else
+        transaction->endReadOnlyTransaction();
 }
 
 void DynamicCursor::fetch(std::vector<Into> into)
@@ -166,8 +189,10 @@ void DynamicCursor::close()
     }
     odbc::Outcome outcome = statement_->closeCursor();
     statement_.reset();
-    if (transaction)
+    if (transaction) {
         transaction->record(outcome);
+        transaction->endReadOnlyTransaction();
+    }
 }
 
 } // namespace rt

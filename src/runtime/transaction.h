@@ -65,6 +65,9 @@ public:
     void execute(const QString& sql, std::vector<Param> params = {});
     // A select that delivers one row into the receiving variables; 100 when
     // it finds no row. The variables keep their values on failure or no row.
+    // A select outside any change ends its own read transaction, so the next
+    // one sees what others committed meanwhile and no lock is held between
+    // user actions.
     void selectInto(const QString& sql, std::vector<Param> params, std::vector<Into> into);
     void commit();
     void rollback();
@@ -72,9 +75,13 @@ public:
     // Used by the dynamic cursor.
     std::optional<odbc::Statement> newStatement();
     void record(const odbc::Outcome& outcome);
+    // Ends the transaction a finished read opened, unless it holds changes.
+    void endReadOnlyTransaction();
 
 private:
     odbc::Connection connection_;
+    // A change was sent since the last commit or rollback.
+    bool holdsChanges_ = false;
 };
 
 // The staging area of the one dynamic statement: the text and the

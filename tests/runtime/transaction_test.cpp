@@ -1,1 +1,221 @@
+// The transaction object on a real SQLite database through the real ODBC driver.
+
+#include "runtime/transaction.h"
+#include "support/throwaway_data_source.h"
+
 #include <gtest/gtest.h>
+
+using rt::Int;
+using rt::Text;
+using rt::Transaction;
+
+namespace {
+
+void configure(Transaction& t, const QString& dbparm = QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'"))
+{
+    t.DBMS = QStringLiteral("ODBC");
+    t.AutoCommit = false;
+    t.DBParm = dbparm;
+}
+
+void connect(Transaction& t)
+{
+    configure(t);
+    t.connect();
+    ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+}
+
+} // namespace
+
+TEST(ConnectionSettings, ConnectStringIsTheTextBetweenTheQuotes)
+{
+    rt::ConnectionSettings s{QStringLiteral("ODBC"), false, QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'")};
+    EXPECT_EQ(s.connectString(), QStringLiteral("DSN=FAQ;UID=mirt;PWD=qelp"));
+    s.dbParm = QStringLiteral("DisableBind=1,ConnectString='DSN=X'");
+    EXPECT_EQ(s.connectString(), QStringLiteral("DSN=X"));
+    s.dbParm = QStringLiteral("DSN=FAQ");
+    EXPECT_EQ(s.connectString(), QString());
+}
+
+TEST(Transaction, MissingDataSourceLeavesNegativeStatusAndTheDriverManagersText)
+{
+    NoDataSource none;
+    Transaction t;
+    configure(t);
+    t.connect();
+    EXPECT_LT(t.SQLCode, 0);
+    EXPECT_EQ(t.SQLState, QStringLiteral("IM002"));
+    EXPECT_TRUE(t.SQLErrText.contains(QStringLiteral("Data source name not found"))) << t.SQLErrText.toStdString();
+    EXPECT_FALSE(t.isConnected());
+
+    // Every later statement fails the same way instead of crashing.
+    Int count;
+    t.selectInto(QStringLiteral("SELECT 1"), {}, {&count});
+    EXPECT_LT(t.SQLCode, 0);
+    EXPECT_FALSE(t.SQLErrText.isEmpty());
+    t.commit();
+    EXPECT_LT(t.SQLCode, 0);
+}
+
+TEST(Transaction, OnlyTheOdbcInterfaceConnects)
+{
+    ThrowawayDataSource source;
+    Transaction t;
+    configure(t);
+    t.DBMS = QStringLiteral("O90");
+    t.connect();
+    EXPECT_LT(t.SQLCode, 0);
+    EXPECT_FALSE(t.isConnected());
+}
+
+TEST(Transaction, ChangesStayInvisibleToOthersUntilCommitAndAreRolledBackAtDestruction)
+{
+    ThrowawayDataSource source;
+    {
+        Transaction t;
+        connect(t);
+        t.execute(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (?, ?)"), {rt::bind(qint16(1)), rt::bind(QStringLiteral("a"))});
+        ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+        EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq")), QStringLiteral("0"));
+        t.commit();
+        EXPECT_EQ(t.SQLCode, 0);
+        EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq")), QStringLiteral("1"));
+
+        t.execute(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (?, ?)"), {rt::bind(qint16(2)), rt::bind(QStringLiteral("b"))});
+        ASSERT_EQ(t.SQLCode, 0);
+    }
+    // Destroyed without a commit: the second insert is gone.
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT group_concat(rbr) FROM faq")), QStringLiteral("1"));
+}
+
+TEST(Transaction, FailingStatementsReportTheDatabasesText)
+{
+    ThrowawayDataSource source;
+    source.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON faq BEGIN SELECT RAISE(ABORT, 'entries are kept'); END;"
+                               "INSERT INTO faq (rbr) VALUES (5);"));
+    Transaction t;
+    connect(t);
+
+    t.execute(QStringLiteral("DELETE FROM faq WHERE rbr =? "), {rt::bind(qint16(5))});
+    EXPECT_LT(t.SQLCode, 0);
+    EXPECT_TRUE(t.SQLErrText.contains(QStringLiteral("entries are kept"))) << t.SQLErrText.toStdString();
+    EXPECT_TRUE(t.SQLErrText.startsWith(QStringLiteral("SQLSTATE = "))) << t.SQLErrText.toStdString();
+
+    Int n;
+    t.selectInto(QStringLiteral("SELECT count(*) FROM missing_table"), {}, {&n});
+    EXPECT_LT(t.SQLCode, 0);
+    EXPECT_TRUE(t.SQLErrText.contains(QStringLiteral("missing_table"))) << t.SQLErrText.toStdString();
+    EXPECT_FALSE(n.has_value()) << "a failed select leaves its variables alone";
+
+    // A later good statement clears the error.
+    t.selectInto(QStringLiteral("SELECT count(*) FROM faq"), {}, {&n});
+    EXPECT_EQ(t.SQLCode, 0);
+    EXPECT_EQ(t.SQLErrText, QString());
+    EXPECT_EQ(n, Int(1));
+}
+
+TEST(Transaction, TextsRoundTripUnchanged)
+{
+    ThrowawayDataSource source;
+    Transaction t;
+    connect(t);
+    const QString texts[] = {
+        QStringLiteral("č ć đ š ž Č Ć Đ Š Ž"),
+        QStringLiteral("it's \"quoted\" and 'single'"),
+        QStringLiteral("first line\nsecond line\r\nthird\ttab"),
+        QStringLiteral("ÄÖÜ ß ĳ Ω 中文 🐄🐴"),
+        QStringLiteral("'); DROP TABLE faq; --"),
+        QString(5000, u'ž'),  // longer than one read chunk
+        QStringLiteral(""),
+    };
+    qint16 number = 1;
+    for (const QString& text : texts) {
+        t.execute(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (?, ?)"), {rt::bind(number), rt::bind(text)});
+        ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+        Text back;
+        t.selectInto(QStringLiteral("SELECT adresa FROM faq WHERE rbr = ?"), {rt::bind(number)}, {&back});
+        ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, text) << "entry " << number;
+        ++number;
+    }
+    t.commit();
+    // Stored as UTF-8, so other programs read the same letters.
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT adresa FROM faq WHERE rbr = 1")), texts[0]);
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq")), QStringLiteral("7"));
+}
+
+TEST(Transaction, NullsTravelBothWays)
+{
+    ThrowawayDataSource source;
+    Transaction t;
+    connect(t);
+    t.execute(QStringLiteral("INSERT INTO faq (rbr, adresa, lot) VALUES (?, ?, ?)"),
+              {rt::bind(qint16(3)), rt::bind(Text()), rt::bind(QStringLiteral(""))});
+    ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    Text adresa = QStringLiteral("old"), lot;
+    Int missing = qint16(9);
+    t.selectInto(QStringLiteral("SELECT adresa, lot, NULL FROM faq WHERE rbr = ?"), {rt::bind(qint16(3))}, {&adresa, &lot, &missing});
+    ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    EXPECT_FALSE(adresa.has_value());
+    ASSERT_TRUE(lot.has_value());
+    EXPECT_TRUE(lot->isEmpty());
+    EXPECT_FALSE(missing.has_value());
+}
+
+TEST(Transaction, SelectFindingNoRowGives100AndKeepsTheVariables)
+{
+    ThrowawayDataSource source;
+    Transaction t;
+    connect(t);
+    Text adresa = QStringLiteral("kept");
+    t.selectInto(QStringLiteral("SELECT adresa FROM faq WHERE rbr = ?"), {rt::bind(qint16(1))}, {&adresa});
+    EXPECT_EQ(t.SQLCode, 100);
+    EXPECT_EQ(adresa, Text(QStringLiteral("kept")));
+}
+
+TEST(DynamicCursor, FetchesEveryRowThenGives100AndLeavesTheVariablesAlone)
+{
+    ThrowawayDataSource source;
+    source.exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (1, 'one'), (2, 'two');"));
+    Transaction t;
+    connect(t);
+    rt::DynamicStagingArea sqlsa;
+    sqlsa.prepare(QStringLiteral("SELECT adresa FROM faq ORDER BY rbr"), t);
+    rt::DynamicCursor cursor(sqlsa);
+    cursor.open();
+    ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    Text adresa;
+    std::vector<QString> seen;
+    for (;;) {
+        cursor.fetch({&adresa});
+        if (t.SQLCode != 0)
+            break;
+        seen.push_back(*adresa);
+    }
+    EXPECT_EQ(t.SQLCode, 100);
+    EXPECT_EQ(seen, (std::vector<QString>{QStringLiteral("one"), QStringLiteral("two")}));
+    EXPECT_EQ(adresa, Text(QStringLiteral("two")));
+    cursor.close();
+    EXPECT_EQ(t.SQLCode, 0);
+}
+
+TEST(DynamicCursor, TextThatCannotRunFailsAtOpen)
+{
+    ThrowawayDataSource source;
+    Transaction t;
+    connect(t);
+    rt::DynamicStagingArea sqlsa;
+    sqlsa.prepare(QStringLiteral("SELECT nonsense FROM"), t);
+    EXPECT_EQ(t.SQLCode, 0) << "prepare alone reports nothing";
+    rt::DynamicCursor cursor(sqlsa);
+    cursor.open();
+    EXPECT_LT(t.SQLCode, 0);
+    EXPECT_FALSE(t.SQLErrText.isEmpty());
+    EXPECT_FALSE(cursor.isOpen());
+    // A fresh cursor can open after a failed one.
+    sqlsa.prepare(QStringLiteral("SELECT adresa FROM faq"), t);
+    rt::DynamicCursor next(sqlsa);
+    next.open();
+    EXPECT_EQ(t.SQLCode, 0);
+}

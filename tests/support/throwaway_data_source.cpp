@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -35,16 +37,28 @@ QString readFile(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
-void pointOdbcAt(const QString& dir)
+// The driver manager reads ODBCSYSINI and ODBCINI once per process and caches
+// what it found, so a process sees one data source set-up: CTest runs every
+// test in a process of its own.
+const QString& odbcFolder()
 {
-    setenv("ODBCSYSINI", dir.toLocal8Bit().constData(), 1);
-    setenv("ODBCINI", (dir + QStringLiteral("/odbc.ini")).toLocal8Bit().constData(), 1);
+    static QTemporaryDir* dir = [] {
+        auto* d = new QTemporaryDir;
+        if (!d->isValid())
+            throw std::runtime_error("cannot make a temporary folder");
+        setenv("ODBCSYSINI", d->path().toLocal8Bit().constData(), 1);
+        setenv("ODBCINI", d->filePath(QStringLiteral("odbc.ini")).toLocal8Bit().constData(), 1);
+        std::atexit([] { delete dir; });
+        return d;
+    }();
+    static const QString path = dir->path();
+    return path;
 }
 
-void forgetOdbc()
+void writeOdbcFiles(const QString& odbcinst, const QString& odbc)
 {
-    unsetenv("ODBCINI");
-    unsetenv("ODBCSYSINI");
+    writeFile(odbcFolder() + QStringLiteral("/odbcinst.ini"), odbcinst);
+    writeFile(odbcFolder() + QStringLiteral("/odbc.ini"), odbc);
 }
 
 struct Db {
@@ -64,20 +78,21 @@ ThrowawayDataSource::ThrowawayDataSource(Schema schema)
 {
     if (!dir_.isValid())
         throw std::runtime_error("cannot make a temporary folder");
-    // DontDLClose keeps the driver loaded, so leak reports can name it.
-    writeFile(dir_.filePath(QStringLiteral("odbcinst.ini")),
-              QStringLiteral("[SQLite3]\nDriver = %1\nDontDLClose = 1\n").arg(sqliteDriver()));
-    writeFile(dir_.filePath(QStringLiteral("odbc.ini")),
-              QStringLiteral("[FAQ]\nDriver = SQLite3\nDatabase = %1\nTimeout = 5000\nJournalMode = WAL\n")
-                  .arg(databaseFile()));
-    pointOdbcAt(dir_.path());
+    // Keep the driver and the installer library loaded for the whole process,
+    // so leak reports can name them (the driver manager unloads both otherwise).
+    static void* pinned[] = {dlopen(sqliteDriver().toLocal8Bit().constData(), RTLD_NOW | RTLD_NODELETE),
+                             dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_NODELETE)};
+    (void)pinned;
+    writeOdbcFiles(QStringLiteral("[SQLite3]\nDriver = %1\nDontDLClose = 1\n").arg(sqliteDriver()),
+                   QStringLiteral("[FAQ]\nDriver = SQLite3\nDatabase = %1\nTimeout = 5000\nJournalMode = WAL\n")
+                       .arg(databaseFile()));
     if (schema == Schema::Faq)
         exec(readFile(QStringLiteral(VETFAQ_SOURCE_DIR "/db/sqlite.sql")));
     else
         Db{databaseFile()};
 }
 
-ThrowawayDataSource::~ThrowawayDataSource() { forgetOdbc(); }
+ThrowawayDataSource::~ThrowawayDataSource() { writeOdbcFiles(QString(), QString()); }
 
 QString ThrowawayDataSource::databaseFile() const { return dir_.filePath(QStringLiteral("faq.db")); }
 
@@ -105,11 +120,4 @@ std::optional<QString> ThrowawayDataSource::scalar(const QString& sql) const
     return value;
 }
 
-NoDataSource::NoDataSource()
-{
-    writeFile(dir_.filePath(QStringLiteral("odbcinst.ini")), QString());
-    writeFile(dir_.filePath(QStringLiteral("odbc.ini")), QString());
-    pointOdbcAt(dir_.path());
-}
-
-NoDataSource::~NoDataSource() { forgetOdbc(); }
+NoDataSource::NoDataSource() { writeOdbcFiles(QString(), QString()); }

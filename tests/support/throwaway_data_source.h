@@ -29,12 +29,8 @@ private:
     QTemporaryDir dir_;
 };
 
-// ODBCINI and ODBCSYSINI point at an empty folder: no data source FAQ exists.
+// No data source FAQ exists (the test's own odbc.ini is empty).
 class NoDataSource {
 public:
     NoDataSource();
-    ~NoDataSource();
-
-private:
-    QTemporaryDir dir_;
 };

@@ -21,7 +21,9 @@ if ! odbcinst -q -d 2>/dev/null | grep -qx '\[SQLite3\]'; then
     driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
 fi
 
-ini="${ODBCINI:-$HOME/.odbc.ini}"
+# Where the driver manager itself looks for user data sources.
+ini=$(odbcinst -j 2>/dev/null | sed -n 's/^USER DATA SOURCES\.*: *//p')
+[ -n "$ini" ] || ini="${ODBCINI:-$HOME/.odbc.ini}"
 {
     [ -s "$ini" ] && echo
     sed -e "s|@DRIVER@|$driver|" -e "s|@DATABASE@|$database|" "$HERE/odbc-sqlite.ini.in"

@@ -39,6 +39,12 @@ TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev)
 configure_and_build() {
     local dir=$1
     shift
-    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null || return 1
-    cmake --build "$dir" --parallel "$(nproc)" -- --no-print-directory --quiet
+    mkdir -p "$dir"
+    local log="$dir/build.log"
+    echo "vetfaq: building in $dir" >&2
+    if ! { cmake -S "$ROOT" -B "$dir" "$@" && cmake --build "$dir" --parallel "$(nproc)"; } >"$log" 2>&1; then
+        tail -n 40 "$log" >&2
+        echo "vetfaq: the build failed; the whole log is $log" >&2
+        return 1
+    fi
 }

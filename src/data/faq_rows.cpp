@@ -1,0 +1,236 @@
+#include "data/faq_rows.h"
+
+#include "data/dw_pretraga.h"
+
+#include <algorithm>
+#include <tuple>
+#include <utility>
+
+namespace faq {
+namespace {
+
+// Column numbers in the select.
+enum : SQLUSMALLINT { RbrColumn = 1, AdresaColumn, DatumColumn, LotColumn };
+
+// A longer text is read again in full with SQLGetData.
+constexpr std::size_t boundTextUnits = 256;
+
+std::optional<QDateTime> toDateTime(const SQL_TIMESTAMP_STRUCT& ts)
+{
+    const QDate date(ts.year, ts.month, ts.day);
+    const QTime time(ts.hour, ts.minute, ts.second, static_cast<int>(ts.fraction / 1'000'000));
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC);
+}
+
+// A failure, with whatever the driver said on a call that itself succeeded.
+odbc::Outcome failed(odbc::Outcome outcome, const QString& message)
+{
+    outcome.status = -1;
+    if (outcome.diagnostics.empty())
+        outcome.diagnostics.push_back({QStringLiteral("HY000"), 0, message});
+    return outcome;
+}
+
+// Column-wise buffers of one text column for a whole block.
+struct TextColumn {
+    static constexpr std::size_t stride = boundTextUnits + 1;  // room for the terminator
+
+    explicit TextColumn(std::size_t rows) : units(rows * stride), indicators(rows) {}
+
+    odbc::Outcome bind(odbc::Statement& s, SQLUSMALLINT column)
+    {
+        return s.checked(SQLBindCol(s.get(), column, SQL_C_WCHAR, units.data(),
+                                    static_cast<SQLLEN>(stride * sizeof(SQLWCHAR)), indicators.data()));
+    }
+    bool truncated(std::size_t row) const
+    {
+        const SQLLEN n = indicators[row];
+        return n == SQL_NO_TOTAL || n > static_cast<SQLLEN>(boundTextUnits * sizeof(SQLWCHAR));
+    }
+    std::optional<QString> value(std::size_t row) const
+    {
+        if (indicators[row] == SQL_NULL_DATA)
+            return std::nullopt;
+        return odbc::fromWide(units.data() + row * stride, static_cast<std::size_t>(indicators[row]) / sizeof(SQLWCHAR));
+    }
+
+    std::vector<SQLWCHAR> units;
+    std::vector<SQLLEN> indicators;
+};
+
+// Whether a cell of a fetched block can be read again with SQLSetPos and
+// SQLGetData. The SQLite driver says no (no SQL_GD_BLOCK), and rightly: its
+// SQLSetPos steps the cursor on instead of positioning inside the block.
+bool canReadInsideBlock(const odbc::Connection& connection)
+{
+    SQLUSMALLINT setPos = SQL_FALSE;
+    SQLUINTEGER extensions = 0;
+    const SQLHDBC dbc = connection.dbc();
+    if (odbc::check(SQLGetFunctions(dbc, SQL_API_SQLSETPOS, &setPos), SQL_HANDLE_DBC, dbc).status != 0
+        || odbc::check(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr), SQL_HANDLE_DBC, dbc)
+                   .status != 0)
+        return false;
+    const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND;
+    return setPos == SQL_TRUE && (extensions & needed) == needed;
+}
+
+enum class BlockResult { Complete, NeedsRowByRow };
+
+// The fast path: blocks of rows into bound column-wise buffers.
+odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, std::vector<Row>& rows, BlockResult& result)
+{
+    result = BlockResult::Complete;
+    const bool insideBlock = canReadInsideBlock(connection);
+
+    // Declared before the statement, so they outlive it: the driver writes into them.
+    std::vector<SQLBIGINT> rbr(blockRows);
+    std::vector<SQLLEN> rbrIndicators(blockRows);
+    TextColumn adresa(blockRows);
+    std::vector<SQL_TIMESTAMP_STRUCT> datum(blockRows);
+    std::vector<SQLLEN> datumIndicators(blockRows);
+    TextColumn lot(blockRows);
+    std::vector<SQLUSMALLINT> rowStatus(blockRows);
+    SQLULEN fetched = 0;
+
+    odbc::Outcome outcome;
+    auto statement = connection.statement(outcome);
+    if (!statement)
+        return outcome;
+    odbc::Statement& s = *statement;
+
+    // A driver that cannot fetch blocks answers 01S02 and fetches fewer rows;
+    // the fetched count below covers that.
+    for (auto [attribute, value] : {std::pair<SQLINTEGER, SQLULEN>{SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN},
+                                    {SQL_ATTR_ROW_ARRAY_SIZE, blockRows},
+                                    {SQL_ATTR_ROWS_FETCHED_PTR, reinterpret_cast<SQLULEN>(&fetched)},
+                                    {SQL_ATTR_ROW_STATUS_PTR, reinterpret_cast<SQLULEN>(rowStatus.data())}}) {
+        outcome = s.setAttribute(attribute, value);
+        if (outcome.status < 0)
+            return outcome;
+    }
+    outcome = s.executeDirect(dw_pretraga::select.toString());
+    if (outcome.status < 0)
+        return outcome;
+    for (odbc::Outcome bound :
+         {s.checked(SQLBindCol(s.get(), RbrColumn, SQL_C_SBIGINT, rbr.data(), sizeof(SQLBIGINT), rbrIndicators.data())),
+          adresa.bind(s, AdresaColumn),
+          s.checked(SQLBindCol(s.get(), DatumColumn, SQL_C_TYPE_TIMESTAMP, datum.data(), sizeof(SQL_TIMESTAMP_STRUCT),
+                               datumIndicators.data())),
+          lot.bind(s, LotColumn)}) {
+        if (bound.status < 0)
+            return bound;
+    }
+
+    for (;;) {
+        outcome = s.fetch();
+        if (outcome.status == 100)
+            return {};
+        if (outcome.status < 0)
+            return outcome;
+        for (std::size_t i = 0; i < fetched; ++i) {
+            if (rowStatus[i] == SQL_ROW_ERROR)
+                return failed(outcome, QStringLiteral("Row %1 could not be read.").arg(rows.size() + 1));
+            Row row;
+            if (rbrIndicators[i] != SQL_NULL_DATA)
+                row.rbr = rbr[i];
+            if (datumIndicators[i] != SQL_NULL_DATA)
+                row.datum = toDateTime(datum[i]);
+            for (auto [column, number, target] : {std::tuple{&adresa, AdresaColumn, &row.adresa},
+                                                   std::tuple{&lot, LotColumn, &row.lot}}) {
+                if (!column->truncated(i)) {
+                    *target = column->value(i);
+                    continue;
+                }
+                if (!insideBlock) {
+                    result = BlockResult::NeedsRowByRow;
+                    return {};
+                }
+                odbc::Outcome reread =
+                    s.checked(SQLSetPos(s.get(), static_cast<SQLSETPOSIROW>(i + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE));
+                if (reread.status == 0)
+                    reread = s.getText(number, *target);
+                if (reread.status != 0)
+                    return failed(reread, QStringLiteral("A long text of row %1 could not be read.").arg(rows.size() + 1));
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+}
+
+// The slow path for drivers that cannot read a long text again inside a
+// block: one row at a time, every cell with SQLGetData, texts in chunks.
+odbc::Outcome readRowByRow(odbc::Connection& connection, std::vector<Row>& rows)
+{
+    odbc::Outcome outcome;
+    auto statement = connection.statement(outcome);
+    if (!statement)
+        return outcome;
+    odbc::Statement& s = *statement;
+    outcome = s.executeDirect(dw_pretraga::select.toString());
+    if (outcome.status < 0)
+        return outcome;
+    for (;;) {
+        outcome = s.fetch();
+        if (outcome.status == 100)
+            return {};
+        if (outcome.status < 0)
+            return outcome;
+        Row row;
+        SQLBIGINT rbr = 0;
+        SQL_TIMESTAMP_STRUCT datum{};
+        SQLLEN rbrIndicator = 0;
+        SQLLEN datumIndicator = 0;
+        // Column by column in select order, which every driver allows.
+        odbc::Outcome read = s.checked(SQLGetData(s.get(), RbrColumn, SQL_C_SBIGINT, &rbr, sizeof rbr, &rbrIndicator));
+        if (read.status == 0)
+            read = s.getText(AdresaColumn, row.adresa);
+        if (read.status == 0)
+            read = s.checked(SQLGetData(s.get(), DatumColumn, SQL_C_TYPE_TIMESTAMP, &datum, sizeof datum, &datumIndicator));
+        if (read.status == 0)
+            read = s.getText(LotColumn, row.lot);
+        if (read.status != 0)
+            return failed(read, QStringLiteral("Row %1 could not be read.").arg(rows.size() + 1));
+        if (rbrIndicator != SQL_NULL_DATA)
+            row.rbr = rbr;
+        if (datumIndicator != SQL_NULL_DATA)
+            row.datum = toDateTime(datum);
+        rows.push_back(std::move(row));
+    }
+}
+
+} // namespace
+
+odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, std::size_t blockRows)
+{
+    if (settings.dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
+        return odbc::failure(QStringLiteral("IM002"),
+                             QStringLiteral("Unsupported database interface \"%1\".").arg(settings.dbms));
+    const QString connectString = settings.connectString();
+    if (connectString.isEmpty())
+        return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
+
+    odbc::Connection connection;
+    odbc::Outcome outcome = connection.open(connectString, settings.autoCommit);
+    if (outcome.status < 0)
+        return outcome;
+
+    std::vector<Row> read;
+    BlockResult result = BlockResult::Complete;
+    outcome = readBlocks(connection, std::max<std::size_t>(blockRows, 1), read, result);
+    if (outcome.status >= 0 && result == BlockResult::NeedsRowByRow) {
+        read.clear();
+        outcome = readRowByRow(connection, read);
+    }
+    // Only read: nothing to keep. The rows are in hand whatever the driver
+    // answers to the rollback.
+    connection.rollback();
+    connection.close();
+    if (outcome.status < 0)
+        return outcome;
+    rows = std::move(read);
+    return {};
+}
+
+} // namespace faq

@@ -1,0 +1,161 @@
+#include "search/dw_search.h"
+
+#include "runtime/layout_units.h"
+#include "runtime/message_box.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <bit>
+#include <cstdint>
+
+namespace {
+
+const double errorMarker = std::bit_cast<double>(std::uint64_t{0x7FEFFFFFFFFFFFFBull});
+
+// Keyboard moves shift Qt's current cell; without its focus frame they show
+// nothing that could pass for a chosen row.
+class NoFocusFrame final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+} // namespace
+
+dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretraga::Model(QLocale::system(), this))
+{
+    setObjectName(QStringLiteral("dw_search"));
+    setModel(model_);
+    setItemDelegate(new NoFocusFrame(this));
+    setFont(dw_pretraga::font());
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Sunken);
+    setWordWrap(false);
+    verticalScrollBar()->setTracking(true);  // rows move while the thumb is dragged
+
+    verticalHeader()->hide();
+    const int rowHeight = rt::units::toPixelsY(dw_pretraga::valueHeight);
+    verticalHeader()->setMinimumSectionSize(rowHeight);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+    QHeaderView* header = horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setHighlightSections(false);
+    header->setMinimumSectionSize(1);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setFixedHeight(rt::units::toPixelsY(dw_pretraga::captionY + dw_pretraga::captionHeight + dw_pretraga::captionY));
+    header->viewport()->installEventFilter(this);
+
+    for (std::size_t i = 0; i < dw_pretraga::columns.size(); ++i)
+        setColumnWidth(static_cast<int>(i), rt::units::toPixelsX(dw_pretraga::columns[i].width));
+    // The entry numbers stay out of sight: their column cannot be widened.
+    header->setSectionResizeMode(dw_pretraga::Rbr, QHeaderView::Fixed);
+    takeHighlightColours();
+}
+
+void dw_search::takeHighlightColours()
+{
+    model_->setHighlightColours(palette().brush(QPalette::Active, QPalette::Highlight),
+                                palette().brush(QPalette::Active, QPalette::HighlightedText));
+}
+
+void dw_search::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        takeHighlightColours();
+}
+
+void dw_search::settrans(const rt::Transaction& transaction) { settings_ = transaction.settings(); }
+
+long dw_search::retrieve()
+{
+    std::vector<faq::Row> rows;
+    const odbc::Outcome outcome =
+        settings_ ? faq::loadRows(*settings_, rows)
+                  : odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."));
+    if (!outcome.ok()) {
+        model_->setRows({});
+        rt::messageBox(QStringLiteral("Search failed"), outcome.errorText());
+        return -1;
+    }
+    model_->setRows(std::move(rows));
+    return rowCount();
+}
+
+long dw_search::rowCount() const { return static_cast<long>(model_->rows().size()); }
+
+int dw_search::selectrow(long row, bool on)
+{
+    if (row == 0) {
+        model_->setAllHighlighted(on);
+        return 1;
+    }
+    if (row < 0 || row > rowCount())
+        return -1;
+    model_->setHighlighted(static_cast<int>(row - 1), on);
+    return 1;
+}
+
+bool dw_search::isSelected(long row) const
+{
+    return row >= 1 && row <= rowCount() && model_->isHighlighted(static_cast<int>(row - 1));
+}
+
+double dw_search::getitemnumber(long row, int column) const
+{
+    if (row < 1 || row > rowCount() || column < 1 || column > static_cast<int>(dw_pretraga::columns.size()))
+        return errorMarker;
+    if (dw_pretraga::columns[static_cast<std::size_t>(column - 1)].value != dw_pretraga::Value::WholeNumber)
+        return errorMarker;
+    const auto& rbr = model_->rows()[static_cast<std::size_t>(row - 1)].rbr;
+    return rbr ? static_cast<double>(*rbr) : errorMarker;
+}
+
+int dw_search::rowUnder(int y) const
+{
+    const int row = rowAt(y);
+    return row < 0 ? 0 : row + 1;
+}
+
+void dw_search::mousePressEvent(QMouseEvent* event)
+{
+    QTableView::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit clicked(rowUnder(event->position().toPoint().y()));
+}
+
+void dw_search::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit doubleclicked(rowUnder(event->position().toPoint().y()));
+}
+
+bool dw_search::eventFilter(QObject* watched, QEvent* event)
+{
+    // The header is a widget of its own: a press there is a click outside the rows.
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (watched == horizontalHeader()->viewport() && (press || event->type() == QEvent::MouseButtonDblClick)
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (press)
+            emit clicked(0);
+        else
+            emit doubleclicked(0);
+    }
+    return QTableView::eventFilter(watched, event);
+}

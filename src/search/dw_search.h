@@ -1,0 +1,52 @@
+#pragma once
+// dw_search: the search window's result grid showing dw_pretraga. One line
+// per entry under the captions; rows are chosen only by the mouse, so the
+// keyboard and the scroll bar move the view and nothing else.
+
+#include "data/dw_pretraga_model.h"
+#include "runtime/transaction.h"
+
+#include <QTableView>
+
+#include <optional>
+
+class dw_search : public QTableView {
+    Q_OBJECT
+public:
+    explicit dw_search(QWidget* parent = nullptr);
+
+    // Takes a copy of the connection settings for the next retrievals.
+    void settrans(const rt::Transaction& transaction);
+    // Replaces every row with those of the select, over a connection opened
+    // for this retrieval only. The row count, or -1 when the select failed
+    // (reported in a message box; the grid is then empty).
+    long retrieve();
+    // Highlights (on) or clears a row; row 0 stands for every row.
+    // 1, or -1 for a row that does not exist.
+    int selectrow(long row, bool on);
+    // The numeric value of a cell (rows and columns from 1); the error
+    // marker for a cell that does not exist, is null or is not a number.
+    double getitemnumber(long row, int column) const;
+    long rowCount() const;
+
+    // Whether the row (from 1) is highlighted.
+    bool isSelected(long row) const;
+
+signals:
+    // The 1-based row under the mouse; 0 for the header or below the last row.
+    void clicked(int row);
+    void doubleclicked(int row);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    int rowUnder(int y) const;
+    void takeHighlightColours();
+
+    dw_pretraga::Model* model_;
+    std::optional<rt::ConnectionSettings> settings_;
+};

@@ -38,6 +38,8 @@ public:
 
     // Each runs the window's script of that name under the protocol.
     virtual void create() {}
+    // Runs the constructor events of the controls, after create and before open.
+    virtual void constructors() {}
     virtual void destroy() {}
     virtual void open() {}
 
@@ -85,6 +87,7 @@ W* open(Args&&... args)
 {
     auto* window = new W(std::forward<Args>(args)...);
     fire([&] { window->create(); });
+    window->constructors();
     fire([&] { window->open(); });
     // The open script may already have closed it.
     if (window->isClosed())

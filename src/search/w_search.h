@@ -5,15 +5,63 @@
 
 #include <QtGlobal>
 
+#include <QPointer>
+
+#include <vector>
+
+class QGroupBox;
+class QPushButton;
+class dw_search;
+class uo_srch1;
+class w_main;
+
 class w_search : public rt::Window {
     Q_OBJECT
 public:
     w_search();
 
+    // Controls, in the window's stored order.
+    QGroupBox* gb_1 = nullptr;
+    uo_srch1* uo_1 = nullptr;
+    uo_srch1* uo_2 = nullptr;
+    uo_srch1* uo_3 = nullptr;
+    uo_srch1* uo_4 = nullptr;
+    QPushButton* cb_search = nullptr;
+    QPushButton* cb_delete = nullptr;
+    QPushButton* cb_view = nullptr;
+    ::dw_search* dw_search = nullptr;
+    QPushButton* cb_new = nullptr;
+    QPushButton* cb_close = nullptr;
+    std::vector<QWidget*> Control;
+
+    void create() override;
+    void constructors() override;
+    void destroy() override;
     void open() override;
 
     // Centres any window on the screen (not on this window).
     void centriraj_prozor(rt::Window* prozor);
+
+    // Event scripts of the controls.
+    void cb_search_clicked();
+    void dw_search_clicked(long row);
+    void dw_search_doubleclicked(long row);
+    void cb_view_clicked();
+    void cb_new_clicked();
+    void cb_delete_clicked();
+    void cb_close_clicked();
+
+private:
+    // Opens an entry window for the text; an entry that already has a window
+    // brings that one to the front, so nothing typed there is lost.
+    bool openEntryWindow(const QString& parm);
+    // The entry number of a row as a 16-bit number; 0 when it has none.
+    qint16 entryNumberOf(const rt::Script& s, long row);
+
+    uo_srch1* createRow(int x, int y);
+    void destroyRow(uo_srch1*& row, const char* name);
+
+    std::vector<QPointer<w_main>> entryWindows_;
 };
 
 // The centred position of one axis: (screen - window) / 2, formed as a 32-bit

@@ -102,9 +102,12 @@ TEST(Startup, OpenTraceShowsTheSettingsConnectAndTheNestedWindowOpen)
         "  Executing instruction at line 4",
         "  Executing instruction at line 6",
         "  Executing instruction at line 8",
-        "  Executing event script open for class w_search, lib entry w_search",
+        "  Executing event script create for class w_search, lib entry w_search",
     };
     EXPECT_EQ(head, expected);
+    EXPECT_NE(std::find(trace.lines().begin(), trace.lines().end(),
+                        "  Executing event script open for class w_search, lib entry w_search"),
+              trace.lines().end());
     EXPECT_EQ(trace.lines().back(), "End event script open for class talvo, lib entry talvo");
     closeEverything();
     rt::fire([&] { app.destroy(); });

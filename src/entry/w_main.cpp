@@ -1,0 +1,383 @@
+#include "entry/w_main.h"
+
+#include "app/globals.h"
+#include "data/faq_statements.h"
+#include "runtime/controls.h"
+#include "runtime/conversions.h"
+#include "runtime/message_box.h"
+#include "search/w_search.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using rt::Int;
+using rt::Script;
+using rt::Text;
+
+namespace {
+
+constexpr auto kTitle = "Veterinary FAQ helper";
+constexpr qint16 kNewIdFailed = -27008;
+// Call-site tags of the failure markers.
+constexpr std::uint32_t kOpenCentre = 0x0e1a101;
+constexpr std::uint32_t kOpenLoad = 0x0e1a102;
+constexpr std::uint32_t kOpenNumber = 0x0e1a103;
+constexpr std::uint32_t kSaveClose = 0x0e1a201;
+constexpr std::uint32_t kCloseClose = 0x0e1a301;
+// How often a new entry tries the next free number when other users keep
+// taking the one it chose.
+constexpr int kInsertAttempts = 20;
+
+QFont arial() { return rt::font("Arial", 10); }
+
+QPushButton* button(QWidget* parent, const char* name, const char* text, int x, int y)
+{
+    auto* b = new QPushButton(QString::fromLatin1(text), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFont(arial());
+    b->setAutoDefault(false);
+    rt::place(b, x, y, 411, 108);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y, int width, int height)
+{
+    auto* l = new QLabel(QString::fromLatin1(text), parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFont(arial());
+    rt::place(l, x, y, width, height);
+    return l;
+}
+
+QLineEdit* lineEdit(QWidget* parent, const char* name, int x, int y, int width, int height)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setFont(arial());
+    rt::place(e, x, y, width, height);
+    return e;
+}
+
+QPlainTextEdit* multiLineEdit(QWidget* parent, const char* name, int x, int y, int width, int height)
+{
+    auto* e = new QPlainTextEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setFont(arial());
+    e->setTabChangesFocus(true);  // Tab moves on, as in every other field
+    rt::place(e, x, y, width, height);
+    return e;
+}
+
+QString text(const QLineEdit& e) { return e.text(); }
+QString text(const QPlainTextEdit& e) { return e.toPlainText(); }
+void setText(QLineEdit& e, const Text& t) { e.setText(t.value_or(QString())); }
+void setText(QPlainTextEdit& e, const Text& t) { e.setPlainText(t.value_or(QString())); }
+
+// The window a control stands on; a control without one is a run-time error.
+w_main& parentOf(const Script& s, QWidget* control)
+{
+    auto* window = qobject_cast<w_main*>(s.need(control).window());
+    if (!window)
+        s.raise(rt::MissingParent);
+    return *window;
+}
+
+// The database's words, or ours where a change matched no entry and the
+// driver said nothing.
+QString errorText(const rt::Transaction& t)
+{
+    return t.SQLErrText.isEmpty() && t.SQLCode == 100 ? QStringLiteral("No entry was changed.") : t.SQLErrText;
+}
+
+// An insert refused because the number is taken. The SQLite driver reports
+// the primary key's "UNIQUE constraint failed" without a class-23 SQLSTATE.
+bool isDuplicateKey(const rt::Transaction& t)
+{
+    return t.SQLState.startsWith(QLatin1String("23")) || t.SQLErrText.contains(QLatin1String("UNIQUE constraint"))
+           || t.SQLErrText.contains(QLatin1String("not unique")) || t.SQLErrText.contains(QLatin1String("must be unique"));
+}
+
+// A failed change is undone at once: the transaction must not carry its
+// leftovers into the next commit, and PostgreSQL refuses every statement of
+// an aborted transaction until it is rolled back.
+void undo(rt::Transaction& t)
+{
+    const long code = t.SQLCode;
+    const QString text = t.SQLErrText;
+    const QString state = t.SQLState;
+    t.rollback();
+    t.SQLCode = code;
+    t.SQLErrText = text;
+    t.SQLState = state;
+}
+
+// Lists the entries again in the search window, as a click on its "Search".
+void triggerSearch(const Script& s)
+{
+    w_search& search = s.need(g.w_search);
+    s.need(search.cb_search);
+    rt::fire([&] { search.cb_search_clicked(); });
+}
+
+} // namespace
+
+std::optional<qint16> nextNumber(Int highest)
+{
+    if (!highest)
+        return qint16(1);
+    if (*highest >= 32767)
+        return std::nullopt;
+    return static_cast<qint16>(std::max<int>(*highest, 0) + 1);
+}
+
+w_main::w_main(QWidget* opener) : rt::Window(rt::WindowKind::Popup, "w_main", opener)
+{
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setSize(3721, 2132);
+    setFixedSize(size());
+}
+
+void w_main::create()
+{
+    Script s(rt::event("create", "w_main", "w_main"));
+    s.line(2); sle_rbr = lineEdit(this, "sle_rbr", 1280, 1136, 183, 112);
+    sle_rbr->setVisible(false);
+    s.line(3); cb_save = button(this, "cb_save", "Save FAQ", 2720, 1804);
+    s.line(4); cb_edit = button(this, "cb_edit", "Edit FAQ", 119, 1804);
+    s.line(5); st_odgovor = label(this, "st_odgovor", "Solution:", 110, 1180, 411, 60);
+    s.line(6); em_lot = lineEdit(this, "em_lot", 535, 1036, 3081, 80);
+    s.line(7); st_lot = label(this, "st_lot", "LOT:", 119, 1036, 411, 80);
+    s.line(8); em_proizvod = lineEdit(this, "em_proizvod", 535, 908, 3081, 80);
+    s.line(9); st_pr = label(this, "st_pr", "Product:", 114, 908, 411, 80);
+    s.line(10); st_qu = label(this, "st_qu", "Question:", 1435, 92, 411, 60);
+    s.line(11); mle_question = multiLineEdit(this, "mle_question", 1435, 188, 2176, 628);
+    s.line(12); st_ko = label(this, "st_ko", "Who:", 119, 84, 411, 60);
+    s.line(13); mle_adresa = multiLineEdit(this, "mle_adresa", 110, 188, 1230, 628);
+    s.line(14); cb_close = button(this, "cb_close", "Close", 3191, 1804);
+    s.line(15); mle_odgovor = multiLineEdit(this, "mle_odgovor", 119, 1268, 3493, 460);
+    s.line(16); gb_ram = new QGroupBox(this);
+    gb_ram->setObjectName(QStringLiteral("gb_ram"));
+    gb_ram->setFont(arial());
+    rt::place(gb_ram, 27, 24, 3639, 1948);
+    s.line(17); Control = {sle_rbr, cb_save, cb_edit, st_odgovor, em_lot, st_lot, em_proizvod, st_pr,
+                           st_qu, mle_question, st_ko, mle_adresa, cb_close, mle_odgovor, gb_ram};
+
+    gb_ram->lower();  // it frames all other controls
+    rt::setTabOrder({{sle_rbr, 90}, {cb_save, 80}, {cb_edit, 70}, {em_lot, 40}, {em_proizvod, 30},
+                     {mle_question, 20}, {mle_adresa, 10}, {cb_close, 100}, {mle_odgovor, 50}, {gb_ram, 60}});
+    connect(cb_save, &QPushButton::clicked, this, [this] { rt::fire([this] { cb_save_clicked(); }); });
+    connect(cb_edit, &QPushButton::clicked, this, [this] { rt::fire([this] { cb_edit_clicked(); }); });
+    connect(cb_close, &QPushButton::clicked, this, [this] { rt::fire([this] { cb_close_clicked(); }); });
+}
+
+void w_main::destroy()
+{
+    Script s(rt::event("destroy", "w_main", "w_main"));
+    s.line(2); rt::destroyControl(sle_rbr);
+    s.line(3); rt::destroyControl(cb_save);
+    s.line(4); rt::destroyControl(cb_edit);
+    s.line(5); rt::destroyControl(st_odgovor);
+    s.line(6); rt::destroyControl(em_lot);
+    s.line(7); rt::destroyControl(st_lot);
+    s.line(8); rt::destroyControl(em_proizvod);
+    s.line(9); rt::destroyControl(st_pr);
+    s.line(10); rt::destroyControl(st_qu);
+    s.line(11); rt::destroyControl(mle_question);
+    s.line(12); rt::destroyControl(st_ko);
+    s.line(13); rt::destroyControl(mle_adresa);
+    s.line(14); rt::destroyControl(cb_close);
+    s.line(15); rt::destroyControl(mle_odgovor);
+    s.line(16); rt::destroyControl(gb_ram);
+    Control.clear();
+}
+
+void w_main::open()
+{
+    Script s(rt::event("open", "w_main", "w_main"));
+    s.line(3); s.need(g.w_search); s.call(kOpenCentre, [&] { g.w_search->centriraj_prozor(this); });
+    s.line(5); const Int broj = rt::toInteger(s.need(rt::messageObject()).StringParm);
+    s.line(7); if (broj && *broj > 0) {
+        requested_ = *broj;
+        s.line(8); s.need(mle_adresa).setEnabled(false);
+        s.line(9); s.need(mle_question).setEnabled(false);
+        s.line(10); s.need(em_proizvod).setEnabled(false);
+        s.line(11); s.need(em_lot).setEnabled(false);
+        s.line(12); s.need(mle_odgovor).setEnabled(false);
+        s.line(13); s.call(kOpenLoad, [&] { prikazifaq(*broj); });
+        s.line(14);
+    } else {
+        numbered_ = true;
+        s.line(15); s.need(sle_rbr).setText(rt::toText(s.call(kOpenNumber, [&] { return novibroj(); })).value_or(QString()));
+        s.line(16); if (s.need(sle_rbr).text() == QLatin1String("0") || sle_rbr->text().isEmpty()) {
+            s.line(17); s.need(sle_rbr).setText(QStringLiteral("1"));
+        }
+    }
+    s.end(21);
+}
+
+qint16 w_main::prikazifaq(qint16 broj)
+{
+    Script s(rt::function("prikazifaq", "w_main"));
+    rt::Transaction& sqlca = s.need(g.SQLCA);
+    Text a_who, a_question, a_product, a_lot, a_solution;
+    s.line(6); g.rbr = broj;
+    s.line(8); const QString ls_sql = faq::loadEntrySql(g.rbr);
+    s.line(9); s.need(g.SQLSA).prepare(ls_sql, sqlca);
+    rt::DynamicCursor dyn_cursor(*g.SQLSA);
+    s.line(13); dyn_cursor.open();
+    s.line(14); if (sqlca.SQLCode < 0) {
+        s.line(15); rt::messageBox(QStringLiteral("DataBase Error!"), sqlca.SQLErrText);
+        s.line(16); return static_cast<qint16>(sqlca.SQLCode);
+    }
+    for (;;) {
+        s.line(19); if (sqlca.SQLCode != 0) break;
+        s.line(21); dyn_cursor.fetch({&a_who, &a_question, &a_product, &a_lot, &a_solution});
+        s.line(23); if (sqlca.SQLCode == 0) {
+            s.line(24); s.need(sle_rbr).setText(*rt::toText(g.rbr));
+            s.line(25); setText(s.need(mle_adresa), a_who);
+            s.line(26); setText(s.need(mle_question), a_question);
+            s.line(27); setText(s.need(em_proizvod), a_product);
+            s.line(28); setText(s.need(em_lot), a_lot);
+            s.line(29); setText(s.need(mle_odgovor), a_solution);
+            s.line(30);
+        } else if (sqlca.SQLCode < 0) {
+            s.line(31); rt::messageBox(QStringLiteral("DataBase Error"), sqlca.SQLErrText);
+            s.line(32); return static_cast<qint16>(sqlca.SQLCode);
+        } else {
+            s.line(34); break;
+        }
+        s.line(36);
+    }
+    s.line(38); dyn_cursor.close();
+    s.line(39); return 0;
+}
+
+Int w_main::novibroj()
+{
+    Script s(rt::function("novibroj", "w_main"));
+    Int broj;
+    s.line(3); broj = qint16(0);
+    s.line(4); faq::highestNumber(s.need(g.SQLCA), broj);
+    s.line(5); if (g.SQLCA->SQLCode != 0) {
+        s.line(6); rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."));
+        s.line(7); return kNewIdFailed;
+    }
+    // An empty table gives null, which stays null; past 32767 there is no
+    // number left, and wrapping round would name someone else's entry.
+    s.line(9); if (broj) {
+        const auto next = nextNumber(broj);
+        if (!next) {
+            rt::messageBox(QStringLiteral("Error"), QStringLiteral("No free entry number is left."));
+            return kNewIdFailed;
+        }
+        broj = *next;
+    }
+    s.line(10); return broj;
+}
+
+bool w_main::takeFreshNumber(Int& number)
+{
+    rt::Transaction& sqlca = *g.SQLCA;
+    Int highest;
+    faq::highestNumber(sqlca, highest);
+    if (sqlca.SQLCode != 0) {
+        rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."));
+        return false;
+    }
+    const auto next = nextNumber(highest);
+    if (!next) {
+        rt::messageBox(QStringLiteral("Error"), QStringLiteral("No free entry number is left."));
+        return false;
+    }
+    number = *next;
+    numbered_ = true;
+    sle_rbr->setText(*rt::toText(*next));
+    return true;
+}
+
+void w_main::cb_save_clicked()
+{
+    Script s(rt::event("clicked", "cb_save", "w_main"));
+    w_main& w = parentOf(s, cb_save);
+    rt::Transaction& sqlca = s.need(g.SQLCA);
+    Int ima = qint16(0), a_rbr = qint16(0);
+    Text a_who, a_question, a_product, a_lot, a_solution, datum;
+    // An entry is never saved under a number that is not above 0.
+    s.line(4); a_rbr = rt::toInteger(text(s.need(w.sle_rbr)));
+    if ((!a_rbr || *a_rbr <= 0) && !w.takeFreshNumber(a_rbr))
+        return;
+    s.line(5); a_who = text(s.need(w.mle_adresa));
+    s.line(6); a_question = text(s.need(w.mle_question));
+    s.line(7); a_product = text(s.need(w.em_proizvod));
+    s.line(8); a_lot = text(s.need(w.em_lot));
+    s.line(9); a_solution = text(s.need(w.mle_odgovor));
+    s.line(11); faq::countByNumber(sqlca, a_rbr, ima);
+    s.line(12); if (sqlca.SQLCode < 0) {
+        // Going on without the count could duplicate an existing entry.
+        s.line(13); rt::messageBox(QStringLiteral("ERROR!"), QStringLiteral("SELECT (rbr) FROM faq"));
+        undo(sqlca);
+        return;
+    }
+    // A new entry whose number was taken meanwhile moves to the next free one.
+    if (w.numbered_ && ima && *ima > 0) {
+        if (!w.takeFreshNumber(a_rbr))
+            return;
+        ima = qint16(0);
+    }
+    s.line(16); if (ima && *ima > 0) {
+        s.line(18); faq::updateTexts(sqlca, a_who, a_question, a_product, a_lot, a_solution, a_rbr);
+        s.line(19); if (sqlca.SQLCode != 0) {
+            s.line(20); rt::messageBox(QStringLiteral("UPDATE faq SET ..."), errorText(sqlca));
+            undo(sqlca);
+            s.line(21);
+        } else {
+            s.line(22); sqlca.commit();
+            s.line(23); if (!rt::close(&w)) s.callFailed(kSaveClose);
+            s.line(24); triggerSearch(s);
+        }
+        s.line(26);
+    } else {
+        s.line(27); datum = rt::todayText();
+        s.line(28); faq::insertEntry(sqlca, a_rbr, a_who, a_question, datum, a_product, a_lot, a_solution);
+        // Another user took the number between the count and the insert.
+        for (int attempt = 1; attempt < kInsertAttempts && w.numbered_ && sqlca.SQLCode < 0 && isDuplicateKey(sqlca);
+             ++attempt) {
+            undo(sqlca);
+            if (!w.takeFreshNumber(a_rbr))
+                return;
+            faq::insertEntry(sqlca, a_rbr, a_who, a_question, datum, a_product, a_lot, a_solution);
+        }
+        s.line(29); if (sqlca.SQLCode != 0) {
+            s.line(30); rt::messageBox(QStringLiteral("INSERT INTO faq VALUES(...)"), errorText(sqlca));
+            undo(sqlca);
+            s.line(31);
+        } else {
+            s.line(32); sqlca.commit();
+            s.line(33); if (!rt::close(&w)) s.callFailed(kSaveClose);
+            s.line(34); triggerSearch(s);
+        }
+    }
+    s.end(38);
+}
+
+void w_main::cb_edit_clicked()
+{
+    Script s(rt::event("clicked", "cb_edit", "w_main"));
+    w_main& w = parentOf(s, cb_edit);
+    s.line(1); s.need(w.mle_adresa).setEnabled(true);
+    s.line(2); s.need(w.mle_question).setEnabled(true);
+    s.line(3); s.need(w.em_proizvod).setEnabled(true);
+    s.line(4); s.need(w.em_lot).setEnabled(true);
+    s.line(5); s.need(w.mle_odgovor).setEnabled(true);
+    s.line(7); s.setResult(0);
+}
+
+void w_main::cb_close_clicked()
+{
+    Script s(rt::event("clicked", "cb_close", "w_main"));
+    s.line(1); if (!rt::close(&parentOf(s, cb_close))) s.callFailed(kCloseClose);
+    s.end(2);
+}

@@ -1,0 +1,51 @@
+#include "runtime/controls.h"
+
+#include "runtime/layout_units.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace rt {
+
+QFont font(const char* family, int points, int weight)
+{
+    QString name = QString::fromLatin1(family);
+    if (name == QLatin1String("Arial CE"))
+        name = QStringLiteral("Arial");
+    QFont f(name, points, weight);
+    f.setFamilies({name, QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
+    f.setStyleHint(QFont::SansSerif);
+    return f;
+}
+
+void place(QWidget* control, int x, int y, int width, int height)
+{
+    control->setGeometry(units::toPixels(x, y, width, height));
+}
+
+std::vector<QWidget*> byTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls)
+{
+    std::vector<std::pair<QWidget*, int>> numbered;
+    for (const auto& c : controls)
+        if (c.first && c.second > 0)
+            numbered.push_back(c);
+    std::stable_sort(numbered.begin(), numbered.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    std::vector<QWidget*> ordered;
+    for (const auto& c : numbered)
+        ordered.push_back(c.first);
+    return ordered;
+}
+
+void chainFocus(const std::vector<QWidget*>& ordered)
+{
+    std::vector<QWidget*> chain;
+    for (QWidget* w : ordered)
+        if (w->focusPolicy() != Qt::NoFocus)
+            chain.push_back(w);
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void setTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls) { chainFocus(byTabOrder(controls)); }
+
+} // namespace rt

@@ -1,0 +1,42 @@
+#pragma once
+// Helpers to build controls from layout tables: placement in layout units,
+// fonts, the tab order and the end of a control.
+
+#include <QFont>
+#include <QWidget>
+
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+namespace rt {
+
+// A font by the family name the layouts use; "Arial" and "Arial CE" map to
+// a metric-compatible free font where Arial itself is missing.
+QFont font(const char* family, int points, int weight = 400);
+
+// Places a control at x, y with the given size, all in layout units.
+void place(QWidget* control, int x, int y, int width, int height);
+
+// The controls sorted by tab-order number; equal numbers keep the order
+// given, number 0 leaves a control out.
+std::vector<QWidget*> byTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls);
+// Links the focus chain in the order given, skipping controls that take no focus.
+void chainFocus(const std::vector<QWidget*>& ordered);
+// Both at once.
+void setTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls);
+
+// Ends a control: it disappears at once and is deleted once the running
+// handler has finished. The pointer is cleared, so a later use of it is a
+// null object reference.
+template <class T>
+void destroyControl(T*& control)
+{
+    if (!control)
+        return;
+    control->hide();
+    control->deleteLater();
+    control = nullptr;
+}
+
+} // namespace rt

@@ -61,9 +61,9 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, int x, int y, int width, 
     return e;
 }
 
-QPlainTextEdit* multiLineEdit(QWidget* parent, const char* name, int x, int y, int width, int height)
+rt::MultiLineEdit* multiLineEdit(QWidget* parent, const char* name, int x, int y, int width, int height)
 {
-    auto* e = new QPlainTextEdit(parent);
+    auto* e = new rt::MultiLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
     e->setFont(arial());
     e->setTabChangesFocus(true);  // Tab moves on, as in every other field
@@ -72,9 +72,9 @@ QPlainTextEdit* multiLineEdit(QWidget* parent, const char* name, int x, int y, i
 }
 
 QString text(const QLineEdit& e) { return e.text(); }
-QString text(const QPlainTextEdit& e) { return e.toPlainText(); }
+QString text(const rt::MultiLineEdit& e) { return e.text(); }
 void setText(QLineEdit& e, const Text& t) { e.setText(t.value_or(QString())); }
-void setText(QPlainTextEdit& e, const Text& t) { e.setPlainText(t.value_or(QString())); }
+void setText(rt::MultiLineEdit& e, const Text& t) { e.setText(t.value_or(QString())); }
 
 // The window a control stands on; a control without one is a run-time error.
 w_main& parentOf(const Script& s, QWidget* control)

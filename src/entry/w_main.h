@@ -2,6 +2,7 @@
 // The entry window: shows one FAQ entry read-only, unlocks it for editing,
 // numbers a new entry and saves it.
 
+#include "runtime/controls.h"
 #include "runtime/transaction.h"
 #include "runtime/window.h"
 
@@ -28,11 +29,11 @@ public:
     QLineEdit* em_proizvod = nullptr;
     QLabel* st_pr = nullptr;
     QLabel* st_qu = nullptr;
-    QPlainTextEdit* mle_question = nullptr;
+    rt::MultiLineEdit* mle_question = nullptr;
     QLabel* st_ko = nullptr;
-    QPlainTextEdit* mle_adresa = nullptr;
+    rt::MultiLineEdit* mle_adresa = nullptr;
     QPushButton* cb_close = nullptr;
-    QPlainTextEdit* mle_odgovor = nullptr;
+    rt::MultiLineEdit* mle_odgovor = nullptr;
     QGroupBox* gb_ram = nullptr;
     std::vector<QWidget*> Control;
 

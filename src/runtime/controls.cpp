@@ -49,3 +49,27 @@ void chainFocus(const std::vector<QWidget*>& ordered)
 void setTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls) { chainFocus(byTabOrder(controls)); }
 
 } // namespace rt
+
+namespace rt {
+
+void MultiLineEdit::setText(const QString& text)
+{
+    original_ = text;
+    setPlainText(text);
+    shown_ = toPlainText();
+}
+
+QString MultiLineEdit::text() const
+{
+    if (toPlainText() == shown_)
+        return original_;
+    // Raw text keeps no-break spaces; paragraph breaks become line feeds, or
+    // carriage return and line feed where the text came with those.
+    QString t = document()->toRawText();
+    t.replace(QChar::ParagraphSeparator, u'\n');
+    if (original_.contains(QLatin1String("\r\n")))
+        t.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    return t;
+}
+
+} // namespace rt

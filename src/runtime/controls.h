@@ -40,3 +40,24 @@ void destroyControl(T*& control)
 }
 
 } // namespace rt
+
+#include <QPlainTextEdit>
+
+namespace rt {
+
+// A multi-line field that gives back exactly the text it was given until the
+// user changes it; QPlainTextEdit alone turns "\r\n" into "\n" and no-break
+// spaces into blanks, which would change an entry saved without an edit.
+class MultiLineEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+    void setText(const QString& text);
+    QString text() const;
+
+private:
+    QString original_;
+    QString shown_;  // how the field showed it
+};
+
+} // namespace rt

@@ -1,0 +1,230 @@
+// What the search window does when it is worked: listing, choosing,
+// viewing, adding and deleting entries.
+
+#include "dialogs/w_da_ne.h"
+#include "search/uo_srch1.h"
+#include "support/dialog_driver.h"
+#include "support/running_program.h"
+#include "support/trace_capture.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class SearchActions : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        source.exec(QStringLiteral("INSERT INTO faq VALUES (12, 'Farm Novak', 'q12', '12/01/2026', 'p12', 'L-12', 'a12');"
+                                   "INSERT INTO faq VALUES (17, 'Dr. Šimić', 'q17', '12/02/2026', 'p17', 'L-17', 'a17');"));
+    }
+    void answer(const char* yesOrNo)
+    {
+        const bool yes = QByteArray(yesOrNo) == "DA";
+        whenOpen<w_da_ne>([yes](w_da_ne& d) { QTest::mouseClick(yes ? d.cb_da : d.cb_ne, Qt::LeftButton); });
+    }
+    // The trace of one script, from its opening line to its closing line.
+    static Lines script(const Lines& lines, const std::string& opening)
+    {
+        const auto first = std::find(lines.begin(), lines.end(), opening);
+        if (first == lines.end())
+            return {};
+        std::string closing = opening;
+        closing.replace(0, std::string("Executing").size(), "End");
+        const auto last = std::find(first, lines.end(), closing);
+        Lines own;
+        for (auto it = first; it != lines.end() && it <= last; ++it)
+            if (it->rfind("  ", 0) != 0 || it->rfind("  Executing instruction", 0) == 0 || it == first || it == last)
+                own.push_back(*it);
+        return own;
+    }
+    static Lines statementLines(std::initializer_list<int> numbers)
+    {
+        Lines lines;
+        for (int n : numbers)
+            lines.push_back("  Executing instruction at line " + std::to_string(n));
+        return lines;
+    }
+    static Lines framed(const std::string& name, const std::string& cls, std::initializer_list<int> numbers)
+    {
+        Lines lines = {"Executing event script " + name + " for class " + cls + ", lib entry w_search"};
+        const Lines body = statementLines(numbers);
+        lines.insert(lines.end(), body.begin(), body.end());
+        lines.push_back("End event script " + name + " for class " + cls + ", lib entry w_search");
+        return lines;
+    }
+
+    ThrowawayDataSource source;
+    RunningProgram program;
+};
+
+} // namespace
+
+TEST_F(SearchActions, SearchListsEveryEntryWhateverTheRowsHold)
+{
+    program.search().uo_1->sle_trazi->setText(QStringLiteral("nothing like this"));
+    program.click(program.search().cb_search);
+    EXPECT_EQ(program.search().dw_search->rowCount(), 2);
+    EXPECT_TRUE(program.boxes().empty());
+}
+
+TEST_F(SearchActions, ClickingARowChoosesItsEntryAndTheHeaderChoosesNone)
+{
+    program.click(program.search().cb_search);
+    program.clickRow(2);
+    const qint16 second = static_cast<qint16>(program.search().dw_search->getitemnumber(2, 1));
+    EXPECT_EQ(g.rbr, second);
+    EXPECT_TRUE(program.search().dw_search->isSelected(2));
+    EXPECT_FALSE(program.search().dw_search->isSelected(1));
+
+    // Keyboard moves change neither the highlight nor the chosen entry.
+    program.search().dw_search->setFocus();
+    QTest::keyClick(program.search().dw_search, Qt::Key_Up);
+    EXPECT_EQ(g.rbr, second);
+    EXPECT_TRUE(program.search().dw_search->isSelected(2));
+
+    // Search clears the highlight but keeps the chosen entry.
+    program.click(program.search().cb_search);
+    EXPECT_FALSE(program.search().dw_search->isSelected(2));
+    EXPECT_EQ(g.rbr, second);
+
+    QTest::mouseClick(program.search().dw_search->horizontalHeader()->viewport(), Qt::LeftButton);
+    EXPECT_EQ(g.rbr, 0);
+}
+
+TEST_F(SearchActions, ClickTraceShowsTheElseLineAfterTheThenBranch)
+{
+    program.click(program.search().cb_search);
+    TraceCapture trace;
+    program.clickRow(1);
+    EXPECT_EQ(trace.lines(), framed("clicked", "dw_search", {1, 2, 3, 4, 5, 9}));
+    trace.clear();
+    program.search().dw_search_clicked(0);
+    EXPECT_EQ(trace.lines(), framed("clicked", "dw_search", {1, 2, 6, 9}));
+}
+
+TEST_F(SearchActions, ViewAndDoubleClickOpenTheEntryReadOnly)
+{
+    program.click(program.search().cb_search);
+    TraceCapture trace;
+    program.doubleClickRow(1);
+    const qint16 first = static_cast<qint16>(program.search().dw_search->getitemnumber(1, 1));
+    w_main& window = RunningProgram::onlyEntryWindow();
+    EXPECT_EQ(window.sle_rbr->text(), QString::number(first));
+    EXPECT_FALSE(window.mle_adresa->isEnabled());
+    EXPECT_EQ(script(trace.lines(), "Executing event script doubleclicked for class dw_search, lib entry w_search"),
+              framed("doubleclicked", "dw_search", {1, 2, 3, 4, 5, 6, 10}));
+
+    // Asking again for the same entry brings its window forward instead of a second one.
+    window.cb_edit->click();
+    window.mle_adresa->setPlainText(QStringLiteral("typed, not saved"));
+    trace.clear();
+    program.click(program.search().cb_view);
+    EXPECT_EQ(RunningProgram::entryWindows().size(), 1u);
+    EXPECT_EQ(window.mle_adresa->toPlainText(), QStringLiteral("typed, not saved"));
+    EXPECT_EQ(trace.lines(), framed("clicked", "cb_view", {1, 2, 5}));
+}
+
+TEST_F(SearchActions, ViewAndDeleteDoNothingWithoutAChosenEntry)
+{
+    TraceCapture trace;
+    program.click(program.search().cb_view);
+    program.click(program.search().cb_delete);
+    EXPECT_TRUE(RunningProgram::entryWindows().empty());
+    EXPECT_TRUE(program.boxes().empty());
+    Lines expected = framed("clicked", "cb_view", {1, 5});
+    const Lines del = framed("clicked", "cb_delete", {1, 14});
+    expected.insert(expected.end(), del.begin(), del.end());
+    EXPECT_EQ(trace.lines(), expected);
+}
+
+TEST_F(SearchActions, NewFaqOpensANewEmptyWindowEachTime)
+{
+    g.rbr = 12;
+    program.click(program.search().cb_new);
+    program.click(program.search().cb_new);
+    const auto windows = RunningProgram::entryWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    for (w_main* w : windows) {
+        EXPECT_EQ(w->sle_rbr->text(), QStringLiteral("18"));
+        EXPECT_TRUE(w->mle_adresa->isEnabled());
+        EXPECT_TRUE(w->mle_adresa->toPlainText().isEmpty());
+    }
+    EXPECT_EQ(g.rbr, 12);
+}
+
+TEST_F(SearchActions, ConfirmedDeleteRemovesCommitsAndListsAgain)
+{
+    program.click(program.search().cb_search);
+    program.clickRow(1);
+    const qint16 chosen = g.rbr;
+    TraceCapture trace;
+    answer("DA");
+    program.click(program.search().cb_delete);
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq WHERE rbr = %1").arg(chosen)), QStringLiteral("0"));
+    EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    EXPECT_EQ(g.rbr, chosen) << "the deleted number stays chosen";
+    EXPECT_EQ(script(trace.lines(), "Executing event script clicked for class cb_delete, lib entry w_search"),
+              framed("clicked", "cb_delete", {1, 2, 3, 4, 5, 8, 10, 14}));
+
+    // Deleting it again finds nothing: the box says so in words.
+    trace.clear();
+    answer("DA");
+    program.click(program.search().cb_delete);
+    ASSERT_EQ(program.boxes().size(), 1u);
+    EXPECT_EQ(program.boxes()[0].title, QStringLiteral("DELETE FROM faq WHERE rbr=%1").arg(chosen));
+    EXPECT_EQ(program.boxes()[0].text, QStringLiteral("No entry was changed."));
+    EXPECT_EQ(script(trace.lines(), "Executing event script clicked for class cb_delete, lib entry w_search"),
+              framed("clicked", "cb_delete", {1, 2, 3, 4, 5, 6, 7, 10, 14}));
+}
+
+TEST_F(SearchActions, AnsweringNoDeletesNothing)
+{
+    program.click(program.search().cb_search);
+    program.clickRow(1);
+    TraceCapture trace;
+    answer("NE");
+    program.click(program.search().cb_delete);
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq")), QStringLiteral("2"));
+    EXPECT_EQ(script(trace.lines(), "Executing event script clicked for class cb_delete, lib entry w_search"),
+              framed("clicked", "cb_delete", {1, 2, 3, 14}));
+    EXPECT_TRUE(program.boxes().empty());
+}
+
+TEST_F(SearchActions, FailedDeleteShowsTheDatabasesTextRollsBackAndTheNextActionWorks)
+{
+    source.exec(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON faq WHEN OLD.rbr = 12 "
+                               "BEGIN SELECT RAISE(ABORT, 'entry 12 is kept'); END;"));
+    g.rbr = 12;
+    answer("DA");
+    program.click(program.search().cb_delete);
+    ASSERT_EQ(program.boxes().size(), 1u);
+    EXPECT_EQ(program.boxes()[0].title, QStringLiteral("DELETE FROM faq WHERE rbr=12"));
+    EXPECT_TRUE(program.boxes()[0].text.contains(QStringLiteral("entry 12 is kept")));
+    EXPECT_EQ(program.search().dw_search->rowCount(), 2) << "the list is refreshed all the same";
+    // Nothing is left open: another program can write at once.
+    source.exec(QStringLiteral("INSERT INTO faq (rbr) VALUES (99);"));
+
+    g.rbr = 17;
+    answer("DA");
+    program.click(program.search().cb_delete);
+    EXPECT_EQ(program.boxes().size(), 1u);
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT group_concat(rbr) FROM faq ORDER BY rbr")),
+              QStringLiteral("12,99"));
+}
+
+TEST_F(SearchActions, CloseEndsTheSearchWindowWithoutTouchingTheDatabase)
+{
+    program.click(program.search().cb_close);
+    RunningProgram::settle();
+    EXPECT_FALSE(g.w_search);
+    EXPECT_TRUE(program.boxes().empty());
+}

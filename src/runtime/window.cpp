@@ -59,6 +59,9 @@ void Window::finishClose()
     if (closed_)
         return;
     closed_ = true;
+    // Windows opened from this one close with it, each running its own destroy script.
+    for (Window* child : findChildren<Window*>(Qt::FindDirectChildrenOnly))
+        child->QWidget::close();
     hide();
     fire([this] { destroy(); });
     emit closed();
@@ -70,8 +73,9 @@ bool close(Window* window)
 {
     if (!window || window->isClosed())
         return false;
-    window->finishClose();
-    return true;
+    // Through QWidget::close(), so Qt ends the run when the last window goes.
+    window->QWidget::close();
+    return window->isClosed();
 }
 
 bool closeWithReturn(Window* window, const QString& value)

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -221,10 +222,22 @@ TEST_F(SearchActions, FailedDeleteShowsTheDatabasesTextRollsBackAndTheNextAction
               QStringLiteral("12,99"));
 }
 
-TEST_F(SearchActions, CloseEndsTheSearchWindowWithoutTouchingTheDatabase)
+TEST_F(SearchActions, CloseEndsTheRunWithTheEntryWindowsAndWithoutTouchingTheDatabase)
 {
-    program.click(program.search().cb_close);
+    program.click(program.search().cb_new);
+    QPointer<w_main> entry = &RunningProgram::onlyEntryWindow();
+    // Clicked from inside the event loop, which must end by itself.
+    QTimer::singleShot(0, [&] { program.click(program.search().cb_close); });
+    QTimer watchdog;
+    bool timedOut = false;
+    watchdog.callOnTimeout([&] { timedOut = true; QCoreApplication::quit(); });
+    watchdog.start(10000);
+    QApplication::exec();
+    EXPECT_FALSE(timedOut) << "the event loop ends with the last window";
+    EXPECT_TRUE(!entry || entry->isClosed());
     RunningProgram::settle();
     EXPECT_FALSE(g.w_search);
+    EXPECT_FALSE(entry);
     EXPECT_TRUE(program.boxes().empty());
+    EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq")), QStringLiteral("2"));
 }

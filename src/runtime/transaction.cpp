@@ -147,6 +147,15 @@ void DynamicStagingArea::prepare(const QString& sql, Transaction& transaction)
     transaction_ = &transaction;
 }
 
+DynamicCursor::~DynamicCursor()
+{
+    if (statement_) {
+        statement_.reset();
+        if (Transaction* transaction = area_.transaction())
+            transaction->endReadOnlyTransaction();
+    }
+}
+
 void DynamicCursor::open()
 {
     Transaction* transaction = area_.transaction();

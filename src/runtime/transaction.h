@@ -104,6 +104,10 @@ class DynamicDescriptionArea {};
 class DynamicCursor {
 public:
     explicit DynamicCursor(DynamicStagingArea& area) : area_(area) {}
+    // A cursor left open (after a failed fetch) still ends its read.
+    ~DynamicCursor();
+    DynamicCursor(const DynamicCursor&) = delete;
+    DynamicCursor& operator=(const DynamicCursor&) = delete;
     void open();
     // Status 0 and the row's columns in order, or 100 and the variables untouched.
     void fetch(std::vector<Into> into);

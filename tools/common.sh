@@ -33,7 +33,8 @@ ensure_packages() {
 RUNTIME_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev unixodbc unixodbc-dev
                   libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig)
 # What the test suite needs on top.
-TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev)
+# postgresql-15 brings the server the tests start a throwaway cluster of.
+TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev libpq-dev postgresql-15)
 
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {

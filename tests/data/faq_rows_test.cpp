@@ -1,10 +1,13 @@
-// Reading the grid's rows from a real SQLite data source through the real ODBC driver.
+// Reading the grid's rows through the real ODBC drivers, from SQLite and
+// from PostgreSQL.
 
 #include "data/faq_rows.h"
 #include "data/faq_statements.h"
-#include "support/throwaway_data_source.h"
+#include "support/on_each_backend.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,33 +24,92 @@ std::vector<faq::Row> load(std::size_t blockRows = 512)
     return rows;
 }
 
+// The grid lists the rows in no particular order.
+std::vector<faq::Row> loadByNumber(std::size_t blockRows = 512)
+{
+    auto rows = load(blockRows);
+    std::sort(rows.begin(), rows.end(), [](const faq::Row& a, const faq::Row& b) { return a.rbr < b.rbr; });
+    return rows;
+}
+
 QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC);
 }
 
+// Writes entries the way the program does: bound values on its own connection.
+class Writer {
+public:
+    Writer()
+    {
+        t.DBMS = QStringLiteral("ODBC");
+        t.DBParm = settings().dbParm;
+        t.connect();
+        EXPECT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    }
+    void add(qint16 rbr, const rt::Text& adresa, const rt::Text& lot, const rt::Text& datum = QStringLiteral("12/06/2026"))
+    {
+        faq::insertEntry(t, rbr, adresa, QStringLiteral("q"), datum, QStringLiteral("p"), lot, QStringLiteral("s"));
+        EXPECT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    }
+    void commit()
+    {
+        t.commit();
+        EXPECT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    }
+
+private:
+    rt::Transaction t;
+};
+
+class grid_rows : public OnEachBackend {};
+INSTANTIATE_ON_EACH_BACKEND(grid_rows);
+
 } // namespace
 
-TEST(grid_rows, NullsStayApartFromEmptyTextsAndLargeNumbersComeBackWhole)
+TEST_P(grid_rows, NullsStayApartFromEmptyTextsAndNumbersComeBackWhole)
 {
-    ThrowawayDataSource source;
     EXPECT_TRUE(load().empty());
 
-    source.exec(QStringLiteral("INSERT INTO faq (rbr, adresa, datum, lot) VALUES"
-                               " (1, NULL, NULL, NULL), (2, '', '2026-12-06 00:00:00', ''), (4294967296, 'x', NULL, 'y')"));
-    const auto rows = load();
+    // The SQLite table takes any whole number; the server's holds 16 bits.
+    const qint64 big = either(Q_INT64_C(4294967296), Q_INT64_C(32767));
+    source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa, datum, lot) VALUES"
+                                 " (1, NULL, NULL, NULL), (2, '', '2026-12-06 00:00:00', ''), ($1, 'x', NULL, 'y')"),
+                  {big});
+    const auto rows = loadByNumber();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].rbr, 1);
     EXPECT_FALSE(rows[0].adresa || rows[0].datum || rows[0].lot);
     EXPECT_EQ(rows[1].adresa, QString());
     EXPECT_EQ(rows[1].lot, QString());
-    EXPECT_EQ(rows[2].rbr, Q_INT64_C(4294967296));
+    EXPECT_EQ(rows[1].datum, at(2026, 12, 6));
+    EXPECT_EQ(rows[2].rbr, big);
     EXPECT_EQ(rows[2].lot, QStringLiteral("y"));
 }
 
-// The program stores 'mm/dd/yyyy'; the schema's trigger rewrites it on insert.
-// Texts that bypass the trigger show what the SQLite driver makes of them.
-TEST(grid_rows, DatesAsTheSqliteDriverDeliversThem)
+TEST_P(grid_rows, TheProgramsDateTextsComeBackAsThoseDays)
+{
+    Writer writer;
+    writer.add(1, QStringLiteral("a"), QStringLiteral("l"), QStringLiteral("12/06/2026"));
+    writer.add(2, QStringLiteral("b"), QStringLiteral("l"), QStringLiteral("01/02/2027"));  // 2 January, not 1 February
+    writer.add(3, QStringLiteral("c"), QStringLiteral("l"), QStringLiteral("12/31/2026"));
+    writer.add(4, QStringLiteral("d"), QStringLiteral("l"), rt::Text());
+    writer.commit();
+    source().exec(QStringLiteral("INSERT INTO faq (rbr, datum) VALUES (5, '2026-12-06 13:45:07.250')"));
+
+    const auto rows = loadByNumber();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].datum, at(2026, 12, 6));
+    EXPECT_EQ(rows[1].datum, at(2027, 1, 2));
+    EXPECT_EQ(rows[2].datum, at(2026, 12, 31));
+    EXPECT_EQ(rows[3].datum, std::nullopt);
+    EXPECT_EQ(rows[4].datum, at(2026, 12, 6, 13, 45, 7, 250));
+}
+
+// The program stores 'mm/dd/yyyy'; the SQLite schema's trigger rewrites it on
+// insert. Texts that bypass the trigger show what the SQLite driver makes of
+// them (a PostgreSQL column holds nothing but real timestamps).
+TEST(grid_rows_on_sqlite, DatesAsTheDriverDeliversThem)
 {
     ThrowawayDataSource source;
     struct Case {
@@ -67,9 +129,9 @@ TEST(grid_rows, DatesAsTheSqliteDriverDeliversThem)
     int rbr = 0;
     for (const auto& c : cases) {
         ++rbr;
-        source.exec(QStringLiteral("INSERT INTO faq (rbr, datum) VALUES (%1, '%2')").arg(rbr).arg(QLatin1String(c.stored)));
+        source.exec(QStringLiteral("INSERT INTO faq (rbr, datum) VALUES ($1, $2)"), {rbr, QLatin1String(c.stored)});
         if (!c.viaTrigger)
-            source.exec(QStringLiteral("UPDATE faq SET datum = '%1' WHERE rbr = %2").arg(QLatin1String(c.stored)).arg(rbr));
+            source.exec(QStringLiteral("UPDATE faq SET datum = $1 WHERE rbr = $2"), {QLatin1String(c.stored), rbr});
     }
     const auto rows = load();
     ASSERT_EQ(rows.size(), std::size(cases));
@@ -77,19 +139,20 @@ TEST(grid_rows, DatesAsTheSqliteDriverDeliversThem)
         EXPECT_EQ(rows[i].datum, cases[i].expected) << cases[i].stored;
 }
 
-TEST(grid_rows, LongTextsComeBackWholeWhateverTheBlockSize)
+TEST_P(grid_rows, LongTextsComeBackWholeWhateverTheBlockSize)
 {
-    ThrowawayDataSource source;
-    // 'ač' repeated: 2n UTF-16 units, two UTF-8 lengths.
-    source.exec(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 7)"
-        " INSERT INTO faq (rbr, adresa, lot) SELECT i, CASE i WHEN 5 THEN replace(hex(zeroblob(50000)), '00', 'ač')"
-        "                                                 WHEN 6 THEN replace(hex(zeroblob(128)), '00', 'ač')"
-        "                                                 ELSE 'a' || i END,"
-        "                                          CASE i WHEN 2 THEN replace(hex(zeroblob(257)), '0', 'x') ELSE 'l' || i END"
-        " FROM n"));
+    // 'ač': one UTF-16 unit each, two UTF-8 lengths.
+    Writer writer;
+    for (qint16 i = 1; i <= 7; ++i) {
+        const QString adresa = i == 5 ? QStringLiteral("ač").repeated(50000)
+                             : i == 6 ? QStringLiteral("ač").repeated(128)
+                                      : QStringLiteral("a%1").arg(i);
+        const QString lot = i == 2 ? QString(514, u'x') : QStringLiteral("l%1").arg(i);
+        writer.add(i, adresa, lot);
+    }
+    writer.commit();
     for (std::size_t blockRows : {3u, 512u}) {
-        const auto rows = load(blockRows);
+        const auto rows = loadByNumber(blockRows);
         ASSERT_EQ(rows.size(), 7u) << blockRows;
         for (std::size_t i = 0; i < rows.size(); ++i)
             EXPECT_EQ(rows[i].rbr, qint64(i + 1));
@@ -97,22 +160,17 @@ TEST(grid_rows, LongTextsComeBackWholeWhateverTheBlockSize)
         EXPECT_EQ(rows[5].adresa, QStringLiteral("ač").repeated(128)) << "exactly the bound size";
         EXPECT_EQ(rows[1].lot, QString(514, u'x'));
         EXPECT_EQ(rows[6].adresa, QStringLiteral("a7"));
+        EXPECT_EQ(rows[6].lot, QStringLiteral("l7"));
     }
 }
 
-TEST(grid_rows, CentralEuropeanLettersAndApostrophesRoundTrip)
+TEST_P(grid_rows, CentralEuropeanLettersAndApostrophesRoundTrip)
 {
-    ThrowawayDataSource source;
-    rt::Transaction t;
-    t.DBMS = QStringLiteral("ODBC");
-    t.DBParm = settings().dbParm;
-    t.connect();
     const QString who = QStringLiteral("č ć đ š ž Č Ć Đ Š Ž");
     const QString lot = QStringLiteral("O'Brien's ''lot'' 'Đ'");
-    faq::insertEntry(t, qint16(3), who, QStringLiteral("q"), QStringLiteral("12/06/2026"), QStringLiteral("p"), lot,
-                     QStringLiteral("s"));
-    t.commit();
-    ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+    Writer writer;
+    writer.add(3, who, lot);
+    writer.commit();
 
     const auto rows = load();
     ASSERT_EQ(rows.size(), 1u);
@@ -121,13 +179,13 @@ TEST(grid_rows, CentralEuropeanLettersAndApostrophesRoundTrip)
     EXPECT_EQ(rows[0].datum, at(2026, 12, 6));
 }
 
-TEST(grid_rows, FailuresCarryTheDriversTextAndLeaveTheRowsAlone)
+TEST_P(grid_rows, FailuresCarryTheDriversTextAndLeaveTheRowsAlone)
 {
-    ThrowawayDataSource source(ThrowawayDataSource::Schema::None);
+    source().exec(QStringLiteral("DROP TABLE faq"));
     rt::ConnectionSettings noConnectString = settings();
     noConnectString.dbParm = QStringLiteral("DSN=FAQ");
     const std::pair<rt::ConnectionSettings, QString> cases[] = {
-        {settings(), QStringLiteral("no such table: faq")},
+        {settings(), either(QStringLiteral("no such table: faq"), QStringLiteral("relation \"faq\" does not exist"))},
         {settings(QStringLiteral("O90")), QStringLiteral("Unsupported database interface")},
         {noConnectString, QStringLiteral("No ODBC connection string")},
     };

@@ -3,14 +3,70 @@
 #include "data/dw_pretraga.h"
 
 #include <algorithm>
-#include <tuple>
+#include <array>
 #include <utility>
 
 namespace faq {
 namespace {
 
-// Column numbers in the select.
-enum : SQLUSMALLINT { RbrColumn = 1, AdresaColumn, DatumColumn, LotColumn };
+// Column numbers in the select; a filter's columns follow the grid's four.
+enum : SQLUSMALLINT { RbrColumn = 1, AdresaColumn, DatumColumn, LotColumn, FirstFilterColumn };
+
+// Names from this fixed list are all that a filter adds to the select.
+constexpr std::array<QStringView, textColumnCount> columnNames{u"faq.adresa", u"faq.pitanje", u"faq.lot",
+                                                               u"faq.proizvod", u"faq.odgovor"};
+
+std::size_t indexOf(TextColumn column) { return static_cast<std::size_t>(column); }
+
+// What one retrieval reads and how it decides which rows to keep.
+class Plan {
+public:
+    explicit Plan(const RowFilter* filter) : filter_(filter && filter->keep ? filter : nullptr)
+    {
+        if (!filter_)
+            return;
+        std::array<bool, textColumnCount> wanted{};
+        for (TextColumn column : filter_->columns)
+            wanted[indexOf(column)] = true;
+        // The grid reads these two anyway.
+        wanted[indexOf(TextColumn::Adresa)] = wanted[indexOf(TextColumn::Lot)] = false;
+        for (std::size_t i = 0; i < textColumnCount; ++i)
+            if (wanted[i])
+                extra_.push_back(static_cast<TextColumn>(i));
+    }
+
+    // The grid's select with the filter's columns after its own.
+    QString select() const
+    {
+        QString sql = dw_pretraga::select.toString();
+        QString names;
+        for (TextColumn column : extra_) {
+            names += QLatin1String(", ");
+            names += columnNames[indexOf(column)];
+        }
+        sql.insert(sql.indexOf(u" FROM "), names);
+        return sql;
+    }
+    std::size_t extraCount() const { return extra_.size(); }
+    static SQLUSMALLINT extraNumber(std::size_t i) { return static_cast<SQLUSMALLINT>(FirstFilterColumn + i); }
+
+    // Whether the row is kept; the filter's own texts are used up.
+    bool keeps(const Row& row, std::vector<std::optional<QString>>& extraTexts) const
+    {
+        if (!filter_)
+            return true;
+        RowTexts texts;
+        texts[indexOf(TextColumn::Adresa)] = row.adresa;
+        texts[indexOf(TextColumn::Lot)] = row.lot;
+        for (std::size_t i = 0; i < extra_.size(); ++i)
+            texts[indexOf(extra_[i])] = std::move(extraTexts[i]);
+        return filter_->keep(texts);
+    }
+
+private:
+    const RowFilter* filter_;
+    std::vector<TextColumn> extra_;
+};
 
 // A longer text is read again in full with SQLGetData.
 constexpr std::size_t boundTextUnits = 256;
@@ -34,10 +90,10 @@ odbc::Outcome failed(odbc::Outcome outcome, const QString& message)
 }
 
 // Column-wise buffers of one text column for a whole block.
-struct TextColumn {
+struct BoundText {
     static constexpr std::size_t stride = boundTextUnits + 1;  // room for the terminator
 
-    explicit TextColumn(std::size_t rows) : units(rows * stride), indicators(rows) {}
+    explicit BoundText(std::size_t rows) : units(rows * stride), indicators(rows) {}
 
     odbc::Outcome bind(odbc::Statement& s, SQLUSMALLINT column)
     {
@@ -79,7 +135,8 @@ bool canReadInsideBlock(const odbc::Connection& connection)
 enum class BlockResult { Complete, NeedsRowByRow };
 
 // The fast path: blocks of rows into bound column-wise buffers.
-odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, std::vector<Row>& rows, BlockResult& result)
+odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::size_t blockRows, std::vector<Row>& rows,
+                         BlockResult& result)
 {
     result = BlockResult::Complete;
     const bool insideBlock = canReadInsideBlock(connection);
@@ -87,12 +144,15 @@ odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, st
     // Declared before the statement, so they outlive it: the driver writes into them.
     std::vector<SQLBIGINT> rbr(blockRows);
     std::vector<SQLLEN> rbrIndicators(blockRows);
-    TextColumn adresa(blockRows);
+    BoundText adresa(blockRows);
     std::vector<SQL_TIMESTAMP_STRUCT> datum(blockRows);
     std::vector<SQLLEN> datumIndicators(blockRows);
-    TextColumn lot(blockRows);
+    BoundText lot(blockRows);
+    std::vector<BoundText> extra(plan.extraCount(), BoundText(blockRows));
+    std::vector<std::optional<QString>> extraTexts(plan.extraCount());
     std::vector<SQLUSMALLINT> rowStatus(blockRows);
     SQLULEN fetched = 0;
+    std::size_t seen = 0;  // rows read, kept or not
 
     odbc::Outcome outcome;
     auto statement = connection.statement(outcome);
@@ -110,7 +170,7 @@ odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, st
         if (outcome.status < 0)
             return outcome;
     }
-    outcome = s.executeDirect(dw_pretraga::select.toString());
+    outcome = s.executeDirect(plan.select());
     if (outcome.status < 0)
         return outcome;
     for (odbc::Outcome bound :
@@ -122,6 +182,15 @@ odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, st
         if (bound.status < 0)
             return bound;
     }
+    for (std::size_t e = 0; e < extra.size(); ++e) {
+        outcome = extra[e].bind(s, Plan::extraNumber(e));
+        if (outcome.status < 0)
+            return outcome;
+    }
+    // In column order, as they are read again: a driver may not go back to an earlier column.
+    std::vector<std::pair<BoundText*, SQLUSMALLINT>> textColumns = {{&adresa, AdresaColumn}, {&lot, LotColumn}};
+    for (std::size_t e = 0; e < extra.size(); ++e)
+        textColumns.emplace_back(&extra[e], Plan::extraNumber(e));
 
     for (;;) {
         outcome = s.fetch();
@@ -130,19 +199,22 @@ odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, st
         if (outcome.status < 0)
             return outcome;
         for (std::size_t i = 0; i < fetched; ++i) {
+            ++seen;
             if (rowStatus[i] == SQL_ROW_ERROR)
-                return failed(outcome, QStringLiteral("Row %1 could not be read.").arg(rows.size() + 1));
+                return failed(outcome, QStringLiteral("Row %1 could not be read.").arg(seen));
             Row row;
             if (rbrIndicators[i] != SQL_NULL_DATA)
                 row.rbr = rbr[i];
             if (datumIndicators[i] != SQL_NULL_DATA)
                 row.datum = toDateTime(datum[i]);
-            for (auto [column, number, target] : {std::tuple{&adresa, AdresaColumn, &row.adresa},
-                                                   std::tuple{&lot, LotColumn, &row.lot}}) {
+            for (std::size_t k = 0; k < textColumns.size(); ++k) {
+                const auto [column, number] = textColumns[k];
+                std::optional<QString>& target = k == 0 ? row.adresa : k == 1 ? row.lot : extraTexts[k - 2];
                 if (!column->truncated(i)) {
-                    *target = column->value(i);
+                    target = column->value(i);
                     continue;
                 }
+                // A filter's text too is matched in full, never by its bound part.
                 if (!insideBlock) {
                     result = BlockResult::NeedsRowByRow;
                     return {};
@@ -150,25 +222,28 @@ odbc::Outcome readBlocks(odbc::Connection& connection, std::size_t blockRows, st
                 odbc::Outcome reread =
                     s.checked(SQLSetPos(s.get(), static_cast<SQLSETPOSIROW>(i + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE));
                 if (reread.status == 0)
-                    reread = s.getText(number, *target);
+                    reread = s.getText(number, target);
                 if (reread.status != 0)
-                    return failed(reread, QStringLiteral("A long text of row %1 could not be read.").arg(rows.size() + 1));
+                    return failed(reread, QStringLiteral("A long text of row %1 could not be read.").arg(seen));
             }
-            rows.push_back(std::move(row));
+            if (plan.keeps(row, extraTexts))
+                rows.push_back(std::move(row));
         }
     }
 }
 
 // The slow path for drivers that cannot read a long text again inside a
 // block: one row at a time, every cell with SQLGetData, texts in chunks.
-odbc::Outcome readRowByRow(odbc::Connection& connection, std::vector<Row>& rows)
+odbc::Outcome readRowByRow(odbc::Connection& connection, const Plan& plan, std::vector<Row>& rows)
 {
+    std::vector<std::optional<QString>> extraTexts(plan.extraCount());
+    std::size_t seen = 0;  // rows read, kept or not
     odbc::Outcome outcome;
     auto statement = connection.statement(outcome);
     if (!statement)
         return outcome;
     odbc::Statement& s = *statement;
-    outcome = s.executeDirect(dw_pretraga::select.toString());
+    outcome = s.executeDirect(plan.select());
     if (outcome.status < 0)
         return outcome;
     for (;;) {
@@ -177,6 +252,7 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, std::vector<Row>& rows)
             return {};
         if (outcome.status < 0)
             return outcome;
+        ++seen;
         Row row;
         SQLBIGINT rbr = 0;
         SQL_TIMESTAMP_STRUCT datum{};
@@ -190,19 +266,21 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, std::vector<Row>& rows)
             read = s.checked(SQLGetData(s.get(), DatumColumn, SQL_C_TYPE_TIMESTAMP, &datum, sizeof datum, &datumIndicator));
         if (read.status == 0)
             read = s.getText(LotColumn, row.lot);
+        for (std::size_t e = 0; e < extraTexts.size() && read.status == 0; ++e)
+            read = s.getText(Plan::extraNumber(e), extraTexts[e]);
         if (read.status != 0)
-            return failed(read, QStringLiteral("Row %1 could not be read.").arg(rows.size() + 1));
+            return failed(read, QStringLiteral("Row %1 could not be read.").arg(seen));
         if (rbrIndicator != SQL_NULL_DATA)
             row.rbr = rbr;
         if (datumIndicator != SQL_NULL_DATA)
             row.datum = toDateTime(datum);
-        rows.push_back(std::move(row));
+        if (plan.keeps(row, extraTexts))
+            rows.push_back(std::move(row));
     }
 }
 
-} // namespace
-
-odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, std::size_t blockRows)
+odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const Plan& plan,
+                   std::size_t blockRows)
 {
     if (settings.dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
         return odbc::failure(QStringLiteral("IM002"),
@@ -218,10 +296,10 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 
     std::vector<Row> read;
     BlockResult result = BlockResult::Complete;
-    outcome = readBlocks(connection, std::max<std::size_t>(blockRows, 1), read, result);
+    outcome = readBlocks(connection, plan, std::max<std::size_t>(blockRows, 1), read, result);
     if (outcome.status >= 0 && result == BlockResult::NeedsRowByRow) {
         read.clear();
-        outcome = readRowByRow(connection, read);
+        outcome = readRowByRow(connection, plan, read);
     }
     // Only read: nothing to keep. The rows are in hand whatever the driver
     // answers to the rollback.
@@ -231,6 +309,19 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
         return outcome;
     rows = std::move(read);
     return {};
+}
+
+} // namespace
+
+odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, std::size_t blockRows)
+{
+    return load(settings, rows, Plan(nullptr), blockRows);
+}
+
+odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter& filter,
+                       std::size_t blockRows)
+{
+    return load(settings, rows, Plan(&filter), blockRows);
 }
 
 } // namespace faq

@@ -30,7 +30,36 @@ protected:
     }
 };
 
+faq::TextColumn columnOf(search::Field field)
+{
+    switch (field) {
+    case search::Field::Address: return faq::TextColumn::Adresa;
+    case search::Field::Question: return faq::TextColumn::Pitanje;
+    case search::Field::Lot: return faq::TextColumn::Lot;
+    case search::Field::Product: return faq::TextColumn::Proizvod;
+    case search::Field::Answer: return faq::TextColumn::Odgovor;
+    }
+    return faq::TextColumn::Adresa;
+}
+
 } // namespace
+
+// The rows are filtered in the program as they are read, not in the select:
+// the databases' own case rules differ, and the list must not.
+faq::RowFilter rowFilterFor(const search::Filter& filter)
+{
+    faq::RowFilter out;
+    const std::vector<search::Field> fields = filter.fields();
+    for (search::Field field : fields)
+        out.columns.push_back(columnOf(field));
+    out.keep = [&filter, fields](const faq::RowTexts& texts) {
+        search::EntryTexts entry;
+        for (search::Field field : fields)
+            entry[static_cast<std::size_t>(field)] = texts[static_cast<std::size_t>(columnOf(field))];
+        return filter.matches(entry);
+    };
+    return out;
+}
 
 dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretraga::Model(QLocale::system(), this))
 {
@@ -82,12 +111,13 @@ void dw_search::changeEvent(QEvent* event)
 
 void dw_search::settrans(const rt::Transaction& transaction) { settings_ = transaction.settings(); }
 
-long dw_search::retrieve()
+long dw_search::retrieve(const search::Filter& filter)
 {
     std::vector<faq::Row> rows;
     const odbc::Outcome outcome =
-        settings_ ? faq::loadRows(*settings_, rows)
-                  : odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."));
+        !settings_                 ? odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."))
+        : filter.listsEverything() ? faq::loadRows(*settings_, rows)
+                                   : faq::loadRows(*settings_, rows, rowFilterFor(filter));
     if (!outcome.ok()) {
         model_->setRows({});
         rt::messageBox(QStringLiteral("Search failed"), outcome.errorText());

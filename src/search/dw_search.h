@@ -5,10 +5,15 @@
 
 #include "data/dw_pretraga_model.h"
 #include "runtime/transaction.h"
+#include "search/criteria.h"
 
 #include <QTableView>
 
 #include <optional>
+
+// The loader's filter for the criteria: it reads the columns their fields
+// look in and refers to the criteria, which must outlive it.
+faq::RowFilter rowFilterFor(const search::Filter& filter);
 
 class dw_search : public QTableView {
     Q_OBJECT
@@ -17,10 +22,11 @@ public:
 
     // Takes a copy of the connection settings for the next retrievals.
     void settrans(const rt::Transaction& transaction);
-    // Replaces every row with those of the select, over a connection opened
-    // for this retrieval only. The row count, or -1 when the select failed
-    // (reported in a message box; the grid is then empty).
-    long retrieve();
+    // Replaces every row with those of the select that the filter lists,
+    // over a connection opened for this retrieval only. The row count, or
+    // -1 when the select failed (reported in a message box; the grid is
+    // then empty).
+    long retrieve(const search::Filter& filter = {});
     // Highlights (on) or clears a row; row 0 stands for every row.
     // 1, or -1 for a row that does not exist.
     int selectrow(long row, bool on);

@@ -73,6 +73,18 @@ std::vector<QWidget*> uo_srch1::tabOrder() const
     return rt::byTabOrder({{ddlb_veza, 30}, {ddlb_polje, 20}, {sle_trazi, 10}});
 }
 
+search::Criterion uo_srch1::criterion() const
+{
+    search::Criterion c;
+    if (sle_trazi)
+        c.text = sle_trazi->text();
+    if (ddlb_polje)
+        c.field = search::fieldNamed(ddlb_polje->currentText()).value_or(search::Field::Address);
+    if (ddlb_veza)
+        c.connective = search::connectiveNamed(ddlb_veza->currentText()).value_or(search::Connective::And);
+    return c;
+}
+
 void uo_srch1::destroy()
 {
     Script s(rt::event("destroy", "uo_srch1", "uo_srch1"));

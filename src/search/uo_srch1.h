@@ -2,6 +2,8 @@
 // A criterion row: the words to look for, the field to look in and the
 // connective to the next row.
 
+#include "search/criteria.h"
+
 #include <QWidget>
 
 #include <vector>
@@ -30,6 +32,9 @@ public:
     void constructors();
     // The row's controls in their tab order.
     std::vector<QWidget*> tabOrder() const;
+    // What the row holds now; a list with nothing chosen counts as its
+    // first item, as its constructor chooses.
+    search::Criterion criterion() const;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

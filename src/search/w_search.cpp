@@ -13,6 +13,8 @@
 #include "search/uo_srch1.h"
 
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include <cmath>
@@ -52,6 +54,11 @@ w_search::w_search() : rt::Window(rt::WindowKind::Main, "w_search")
     setWindowTitle(QString::fromLatin1(kTitle));
     setProperty("tag", QString::fromLatin1(kTitle));
     setSize(3730, 2132);
+
+    st_listed = new QLabel(this);
+    st_listed->setObjectName(QStringLiteral("st_listed"));
+    st_listed->setFont(rt::font("Arial", 10));
+    rt::place(st_listed, 82, 1964, 3529, 64);
 }
 
 uo_srch1* w_search::createRow(int x, int y)
@@ -115,6 +122,13 @@ void w_search::create()
     wire(cb_view, &w_search::cb_view_clicked);
     wire(cb_new, &w_search::cb_new_clicked);
     wire(cb_close, &w_search::cb_close_clicked);
+    // Enter in a criterion's text is a click on Search.
+    for (uo_srch1* row : {uo_1, uo_2, uo_3, uo_4})
+        if (row && row->sle_trazi)
+            connect(row->sle_trazi, &QLineEdit::returnPressed, this, [this] {
+                if (cb_search)
+                    cb_search->click();
+            });
     connect(dw_search, &::dw_search::clicked, this, [this](int row) { rt::fire([=, this] { dw_search_clicked(row); }); });
     connect(dw_search, &::dw_search::doubleclicked, this,
             [this](int row) { rt::fire([=, this] { dw_search_doubleclicked(row); }); });
@@ -179,9 +193,24 @@ void w_search::cb_search_clicked()
 {
     Script s(rt::event("clicked", "cb_search", "w_search"));
     s.line(1); s.need(dw_search).settrans(s.need(g.SQLCA));
-    // The grid reports a failed retrieval itself; the count is not looked at.
-    s.line(2); s.need(dw_search).retrieve();
+    // The grid reports a failed retrieval itself and is then empty.
+    s.line(2); s.need(dw_search).retrieve(criteria());
+    showListed(dw_search->rowCount());
     s.line(3); s.setResult(0);
+}
+
+search::Filter w_search::criteria() const
+{
+    std::vector<search::Criterion> rows;
+    for (const uo_srch1* row : {uo_1, uo_2, uo_3, uo_4})
+        if (row)
+            rows.push_back(row->criterion());
+    return search::Filter(rows);
+}
+
+void w_search::showListed(long count)
+{
+    st_listed->setText(count == 1 ? QStringLiteral("1 entry listed") : QStringLiteral("%1 entries listed").arg(count));
 }
 
 qint16 w_search::entryNumberOf(const Script& s, long row)

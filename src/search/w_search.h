@@ -2,6 +2,7 @@
 // The search window: the program's main window for the whole run.
 
 #include "runtime/window.h"
+#include "search/criteria.h"
 
 #include <QtGlobal>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class dw_search;
 class uo_srch1;
@@ -33,6 +35,9 @@ public:
     QPushButton* cb_new = nullptr;
     QPushButton* cb_close = nullptr;
     std::vector<QWidget*> Control;
+    // Below the group box, apart from the controls above: how many entries
+    // the last Search listed.
+    QLabel* st_listed = nullptr;
 
     void create() override;
     void constructors() override;
@@ -57,6 +62,10 @@ private:
     bool openEntryWindow(const QString& parm);
     // The entry number of a row as a 16-bit number; 0 when it has none.
     qint16 entryNumberOf(const rt::Script& s, long row);
+
+    // The criterion rows that still exist, from the top.
+    search::Filter criteria() const;
+    void showListed(long count);
 
     uo_srch1* createRow(int x, int y);
     void destroyRow(uo_srch1*& row, const char* name);

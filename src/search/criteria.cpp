@@ -1,0 +1,87 @@
+#include "search/criteria.h"
+
+#include <utility>
+
+namespace search {
+namespace {
+
+// Case folding rather than lower(): it treats every script alike, where the
+// databases' own functions fold ASCII only or follow the server's locale.
+// Qt's case-insensitive search folds both sides character by character with
+// the tables of toCaseFolded(), without a folded copy of every text.
+bool containsFolded(const std::optional<QString>& text, const QString& foldedWords)
+{
+    return text && text->contains(foldedWords, Qt::CaseInsensitive);
+}
+
+std::size_t indexOf(Field field) { return static_cast<std::size_t>(field); }
+
+} // namespace
+
+std::optional<Field> fieldNamed(QStringView item)
+{
+    static constexpr std::pair<QStringView, Field> names[] = {
+        {u"Address", Field::Address}, {u"Question", Field::Question}, {u"LOT", Field::Lot},
+        {u"Product", Field::Product}, {u"Answer", Field::Answer},
+    };
+    for (const auto& [name, field] : names)
+        if (item == name)
+            return field;
+    return std::nullopt;
+}
+
+std::optional<Connective> connectiveNamed(QStringView item)
+{
+    static constexpr std::pair<QStringView, Connective> names[] = {
+        {u"AND", Connective::And}, {u"OR", Connective::Or}, {u"NOT", Connective::Not}};
+    for (const auto& [name, connective] : names)
+        if (item == name)
+            return connective;
+    return std::nullopt;
+}
+
+bool contains(const std::optional<QString>& text, const QString& words)
+{
+    return containsFolded(text, words.toCaseFolded());
+}
+
+Filter::Filter(const std::vector<Criterion>& rows)
+{
+    for (const Criterion& row : rows) {
+        QString words = row.text.trimmed();
+        if (!words.isEmpty())
+            conditions_.push_back({words.toCaseFolded(), row.field, row.connective});
+    }
+}
+
+std::vector<Field> Filter::fields() const
+{
+    std::array<bool, fieldCount> used{};
+    for (const Condition& c : conditions_)
+        used[indexOf(c.field)] = true;
+    std::vector<Field> out;
+    for (std::size_t i = 0; i < fieldCount; ++i)
+        if (used[i])
+            out.push_back(static_cast<Field>(i));
+    return out;
+}
+
+bool Filter::matches(const EntryTexts& texts) const
+{
+    if (conditions_.empty())
+        return true;
+    const auto holds = [&](const Condition& c) { return containsFolded(texts[indexOf(c.field)], c.words); };
+    bool listed = holds(conditions_.front());
+    for (std::size_t i = 1; i < conditions_.size(); ++i) {
+        // The previous taking-part row's connective joins it to this one;
+        // a condition that cannot change the result is not looked at.
+        switch (conditions_[i - 1].connective) {
+        case Connective::And: listed = listed && holds(conditions_[i]); break;
+        case Connective::Or: listed = listed || holds(conditions_[i]); break;
+        case Connective::Not: listed = listed && !holds(conditions_[i]); break;
+        }
+    }
+    return listed;
+}
+
+} // namespace search

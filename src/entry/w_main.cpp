@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <limits>
+
 using rt::Int;
 using rt::Script;
 using rt::Text;
@@ -56,6 +58,8 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, int x, int y, int width, 
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
+    // Qt's default of 32767 characters would cut a longer stored text on its next save.
+    e->setMaxLength(std::numeric_limits<int>::max());
     e->setFont(arial());
     rt::place(e, x, y, width, height);
     return e;

@@ -2,6 +2,8 @@
 
 #include "runtime/layout_units.h"
 
+#include <QMimeData>
+
 #include <algorithm>
 #include <vector>
 
@@ -52,11 +54,42 @@ void setTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls) { cha
 
 namespace rt {
 
+namespace {
+// Qt lays out a word longer than a line in time that grows with its square:
+// a stored megabyte without a blank would freeze the window for a minute.
+// Such a text wraps anywhere instead.
+constexpr qsizetype kLongestWordWrapped = 4096;
+
+bool hasOverlongWord(const QString& text)
+{
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestWordWrapped)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 void MultiLineEdit::setText(const QString& text)
 {
     original_ = text;
+    fitWrapping(text);
     setPlainText(text);
     shown_ = toPlainText();
+}
+
+void MultiLineEdit::fitWrapping(const QString& text)
+{
+    setWordWrapMode(hasOverlongWord(text) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
+void MultiLineEdit::insertFromMimeData(const QMimeData* source)
+{
+    if (source && source->hasText() && hasOverlongWord(source->text()))
+        fitWrapping(source->text());
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 QString MultiLineEdit::text() const

@@ -55,7 +55,12 @@ public:
     void setText(const QString& text);
     QString text() const;
 
+protected:
+    void insertFromMimeData(const QMimeData* source) override;
+
 private:
+    void fitWrapping(const QString& text);
+
     QString original_;
     QString shown_;  // how the field showed it
 };

@@ -243,10 +243,15 @@ Outcome Statement::setAttribute(SQLINTEGER attribute, SQLULEN value)
 Outcome Statement::getText(SQLUSMALLINT column, std::optional<QString>& out)
 {
     QString value = QStringLiteral("");  // empty, not null
-    SQLWCHAR chunk[2048];
+    // A first small read; when the driver says how much is left, the rest
+    // comes in one more read. Reading a long text in many small parts costs
+    // time that grows with its square on drivers that convert all of what is
+    // left at every call (the SQLite driver does).
+    std::vector<SQLWCHAR> buffer(2048);
     for (;;) {
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(get(), column, SQL_C_WCHAR, chunk, sizeof chunk, &indicator);
+        SQLRETURN rc = SQLGetData(get(), column, SQL_C_WCHAR, buffer.data(),
+                                  static_cast<SQLLEN>(buffer.size() * sizeof(SQLWCHAR)), &indicator);
         if (rc == SQL_NO_DATA)
             break;  // every part has been read
         Outcome outcome = checked(rc);
@@ -256,16 +261,16 @@ Outcome Statement::getText(SQLUSMALLINT column, std::optional<QString>& out)
             out.reset();
             return {};
         }
-        const std::size_t capacity = sizeof chunk / sizeof chunk[0] - 1;
-        std::size_t units = (indicator == SQL_NO_TOTAL || indicator / SQLLEN(sizeof(SQLWCHAR)) > SQLLEN(capacity))
-                                ? capacity
-                                : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
-        value += fromWide(chunk, units);
+        const std::size_t capacity = buffer.size() - 1;  // one unit for the terminator
+        const bool known = indicator != SQL_NO_TOTAL;
+        const std::size_t left = known ? static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) : 0;
+        const std::size_t units = (!known || left > capacity) ? capacity : left;
+        value += fromWide(buffer.data(), units);
         // SQL_SUCCESS means this was the last part; with info (01004) more follows.
-        if (rc == SQL_SUCCESS)
+        if (rc == SQL_SUCCESS || outcome.sqlstate() != QLatin1String("01004"))
             break;
-        if (outcome.sqlstate() != QLatin1String("01004"))
-            break;
+        if (known && left > units)
+            buffer.resize(left - units + 1);
     }
     out = value;
     return {};

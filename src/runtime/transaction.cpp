@@ -14,36 +14,80 @@ QString ConnectionSettings::connectString() const
 
 Transaction::~Transaction() = default;  // the connection rolls back and disconnects
 
+namespace {
+// A connection the server or the network has dropped: class 08, or the
+// server shutting down (57P01 to 57P03 on PostgreSQL).
+bool connectionLost(const odbc::Outcome& outcome)
+{
+    const QString state = outcome.sqlstate();
+    return outcome.status < 0 && (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0")));
+}
+} // namespace
+
 void Transaction::record(const odbc::Outcome& outcome)
 {
     SQLCode = outcome.status;
     SQLDBCode = outcome.diagnostics.empty() || outcome.status >= 0 ? 0 : outcome.diagnostics.front().native;
     SQLErrText = outcome.status < 0 ? outcome.errorText() : QString();
     SQLState = outcome.status < 0 ? outcome.sqlstate() : QString();
+    if (connectionLost(outcome))
+        broken_ = true;
+}
+
+odbc::Outcome Transaction::open(const ConnectionSettings& settings)
+{
+    if (settings.dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
+        return odbc::failure(QStringLiteral("IM002"),
+                             QStringLiteral("Unsupported database interface \"%1\".").arg(settings.dbms));
+    const QString connectString = settings.connectString();
+    if (connectString.isEmpty())
+        return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
+    odbc::Outcome outcome = connection_.open(connectString, settings.autoCommit);
+    broken_ = false;
+    holdsChanges_ = false;
+    return outcome;
 }
 
 void Transaction::connect()
 {
-    if (DBMS.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0) {
-        record(odbc::failure(QStringLiteral("IM002"),
-                             QStringLiteral("Unsupported database interface \"%1\".").arg(DBMS)));
-        return;
+    connectedWith_ = settings();
+    record(open(*connectedWith_));
+}
+
+bool Transaction::reconnectIfLost()
+{
+    if (!connectedWith_ || (connection_.isOpen() && !broken_))
+        return true;
+    // Whatever the lost connection held is gone with it.
+    const odbc::Outcome outcome = open(*connectedWith_);
+    if (outcome.status < 0) {
+        record(outcome);
+        return false;
     }
-    const QString connectString = settings().connectString();
-    if (connectString.isEmpty()) {
-        record(odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given.")));
-        return;
-    }
-    record(connection_.open(connectString, AutoCommit));
+    return true;
 }
 
 std::optional<odbc::Statement> Transaction::newStatement()
 {
+    if (!reconnectIfLost())
+        return std::nullopt;
     odbc::Outcome outcome;
     auto statement = connection_.statement(outcome);
     if (!statement)
         record(outcome);
     return statement;
+}
+
+template <class Attempt>
+void Transaction::withOneRetry(Attempt attempt)
+{
+    const bool heldChanges = holdsChanges_;
+    attempt();
+    // A statement that found the connection dropped is tried once more on a
+    // new one, unless earlier changes were lost with the old one: then the
+    // failure must be seen.
+    if (SQLCode < 0 && broken_ && !heldChanges && connectedWith_)
+        attempt();
 }
 
 void Transaction::endReadOnlyTransaction()
@@ -54,6 +98,11 @@ void Transaction::endReadOnlyTransaction()
 }
 
 void Transaction::execute(const QString& sql, std::vector<Param> params)
+{
+    withOneRetry([&] { executeOnce(sql, params); });
+}
+
+void Transaction::executeOnce(const QString& sql, const std::vector<Param>& params)
 {
     auto statement = newStatement();
     if (!statement)
@@ -101,6 +150,11 @@ odbc::Outcome receive(odbc::Statement& statement, const std::vector<Into>& into)
 } // namespace
 
 void Transaction::selectInto(const QString& sql, std::vector<Param> params, std::vector<Into> into)
+{
+    withOneRetry([&] { selectIntoOnce(sql, params, into); });
+}
+
+void Transaction::selectIntoOnce(const QString& sql, const std::vector<Param>& params, const std::vector<Into>& into)
 {
     auto statement = newStatement();
     if (!statement)
@@ -162,14 +216,16 @@ void DynamicCursor::open()
     if (!transaction)
         return;
     statement_.reset();
-    auto statement = transaction->newStatement();
-    if (!statement)
-        return;
-    odbc::Outcome outcome = statement->executeDirect(area_.sql());
-    transaction->record(outcome);
-    if (outcome.status == 0)
-        statement_ = std::move(statement);
-    else
+    transaction->withOneRetry([&] {
+        auto statement = transaction->newStatement();
+        if (!statement)
+            return;
+        odbc::Outcome outcome = statement->executeDirect(area_.sql());
+        transaction->record(outcome);
+        if (outcome.status == 0)
+            statement_ = std::move(statement);
+    });
+    if (!statement_)
         transaction->endReadOnlyTransaction();
 }
 

@@ -58,8 +58,11 @@ public:
 
     ConnectionSettings settings() const { return {DBMS, AutoCommit, DBParm}; }
 
+    // Connects with the settings as they are now. A connection that is lost
+    // later (or never came about) is made again with the same settings
+    // before the next statement.
     void connect();
-    bool isConnected() const { return connection_.isOpen(); }
+    bool isConnected() const { return connection_.isOpen() && !broken_; }
 
     // A statement that delivers no rows (update, insert, delete).
     void execute(const QString& sql, std::vector<Param> params = {});
@@ -77,9 +80,20 @@ public:
     void record(const odbc::Outcome& outcome);
     // Ends the transaction a finished read opened, unless it holds changes.
     void endReadOnlyTransaction();
+    template <class Attempt>
+    void withOneRetry(Attempt attempt);
 
 private:
+    odbc::Outcome open(const ConnectionSettings& settings);
+    bool reconnectIfLost();
+    void executeOnce(const QString& sql, const std::vector<Param>& params);
+    void selectIntoOnce(const QString& sql, const std::vector<Param>& params, const std::vector<Into>& into);
+
     odbc::Connection connection_;
+    // The settings of the last connect; none before the first.
+    std::optional<ConnectionSettings> connectedWith_;
+    // The driver reported the connection lost.
+    bool broken_ = false;
     // A change was sent since the last commit or rollback.
     bool holdsChanges_ = false;
 };

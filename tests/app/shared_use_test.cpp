@@ -1,0 +1,161 @@
+// The program on each database product: no transaction left open between
+// user actions, and any text stored and read back unchanged.
+
+#include "dialogs/w_da_ne.h"
+#include "support/dialog_driver.h"
+#include "support/full_session.h"
+#include "support/on_each_backend.h"
+#include "support/running_program.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Program : public OnEachBackend {
+protected:
+    void SetUp() override
+    {
+        OnEachBackend::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        source().exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
+        source().exec(QStringLiteral("INSERT INTO faq VALUES (2, 'two', 'q', '12/02/2026', 'p', 'l', 's')"));
+        program.emplace();
+    }
+    void TearDown() override { program.reset(); }
+
+    // Another program must be able to change every entry at once, and on
+    // PostgreSQL no session of ours may sit in an open transaction.
+    void expectNothingHeld(const char* after)
+    {
+        SCOPED_TRACE(after);
+        if (backend() == Backend::PostgreSQL) {
+            EXPECT_EQ(source().scalar(QStringLiteral(
+                          "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                          "AND usename = 'mirt' AND state LIKE 'idle in transaction%'")),
+                      QStringLiteral("0"));
+            source().exec(QStringLiteral("SET lock_timeout = '3s'"));
+        }
+        // The SQLite fixture waits 5 seconds for a lock, then fails the test.
+        source().exec(QStringLiteral("UPDATE faq SET lot = lot"));
+        source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (900, 'probe')"));
+        source().exec(QStringLiteral("DELETE FROM faq WHERE rbr = 900"));
+    }
+    w_main& openEntry(const QString& parm)
+    {
+        w_main* w = rt::openWithParm<w_main>(parm, g.w_search.data());
+        if (!w)
+            throw std::runtime_error("the entry window did not open");
+        return *w;
+    }
+
+    std::optional<RunningProgram> program;
+};
+
+} // namespace
+
+TEST_P(Program, NoActionLeavesATransactionOpen)
+{
+    program->click(program->search().cb_search);
+    expectNothingHeld("Search");
+    program->clickRow(1);
+    w_main& viewed = openEntry(QStringLiteral("1"));
+    expectNothingHeld("View");
+    viewed.cb_edit->click();
+    viewed.em_lot->setText(QStringLiteral("changed"));
+    viewed.cb_save->click();
+    expectNothingHeld("Save as update");
+
+    w_main& fresh = openEntry(QStringLiteral("0"));
+    expectNothingHeld("New FAQ");
+    fresh.mle_adresa->setPlainText(QStringLiteral("three"));
+    fresh.cb_save->click();
+    expectNothingHeld("Save as insert");
+
+    g.rbr = 2;
+    whenOpen<w_da_ne>([](w_da_ne& d) { d.cb_da->click(); });
+    program->click(program->search().cb_delete);
+    expectNothingHeld("Delete");
+
+    // Failures: the change is refused by the database, then rolled back.
+    source().exec(either(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON faq "
+                                        "BEGIN SELECT RAISE(ABORT, 'refused'); END;"),
+                         QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                                        "$$ BEGIN RAISE EXCEPTION 'refused'; END $$; "
+                                        "CREATE TRIGGER refuse BEFORE UPDATE ON faq FOR EACH ROW "
+                                        "EXECUTE FUNCTION refuse();")));
+    w_main& refused = openEntry(QStringLiteral("1"));
+    refused.cb_save->click();
+    ASSERT_FALSE(program->boxes().empty());
+    EXPECT_EQ(program->boxes().back().title, QStringLiteral("UPDATE faq SET ..."));
+    EXPECT_TRUE(program->boxes().back().text.contains(QStringLiteral("refused")));
+    EXPECT_FALSE(refused.isClosed());
+    source().exec(QStringLiteral("DROP TRIGGER refuse") + either(QString(), QStringLiteral(" ON faq")));
+    expectNothingHeld("a refused update");
+    // PostgreSQL would refuse every later statement of an aborted transaction.
+    refused.cb_save->click();
+    EXPECT_TRUE(refused.isClosed());
+    RunningProgram::settle();
+}
+
+TEST_P(Program, AnyTextIsStoredAndReadBackUnchanged)
+{
+    const QString texts[] = {
+        QString(1024 * 1024, u'x') + QStringLiteral("ž"),                 // more than a mebibyte
+        QStringLiteral("     "),                                           // only blanks
+        QStringLiteral("🐄🐖🐑 \U0001F9EA \U00010348 outside the BMP"),    // surrogate pairs
+        QStringLiteral("שאלה על תרופה — سؤال عن الدواء"),                  // right to left
+        QStringLiteral("'); DROP TABLE faq; --"),
+        QStringLiteral("\"quoted\" 'single' `back` \\ % _ ; --"),
+        QStringLiteral("line\nbreaks\r\nand\ttabs"),
+        QStringLiteral("č ć đ š ž Č Ć Đ Š Ž"),
+    };
+    for (const QString& text : texts) {
+        w_main& w = openEntry(QStringLiteral("0"));
+        const QString number = w.sle_rbr->text();
+        w.mle_adresa->setText(text);
+        w.mle_question->setText(text);
+        w.em_proizvod->setText(text);
+        w.em_lot->setText(text);
+        w.mle_odgovor->setText(text);
+        w.cb_save->click();
+        ASSERT_TRUE(w.isClosed()) << (program->boxes().empty() ? std::string() : program->boxes().back().text.toStdString());
+        RunningProgram::settle();
+
+        w_main& back = openEntry(number);
+        EXPECT_EQ(back.mle_adresa->text(), text);
+        EXPECT_EQ(back.mle_question->text(), text);
+        EXPECT_EQ(back.em_proizvod->text(), text);
+        EXPECT_EQ(back.em_lot->text(), text);
+        EXPECT_EQ(back.mle_odgovor->text(), text);
+        EXPECT_EQ(source().scalar(QStringLiteral("SELECT adresa FROM faq WHERE rbr = %1").arg(number)), text)
+            << "stored as the same characters for other programs";
+        back.cb_close->click();
+        RunningProgram::settle();
+    }
+    EXPECT_EQ(source().scalar(QStringLiteral("SELECT count(*) FROM faq")), QString::number(2 + std::size(texts)));
+    EXPECT_TRUE(program->boxes().empty());
+}
+
+INSTANTIATE_ON_EACH_BACKEND(Program);
+
+namespace {
+class FullSession : public OnEachBackend {};
+} // namespace
+
+// Under the sanitizers of ./test: any bad access or leak in our code fails it.
+TEST_P(FullSession, ThroughEveryActionOverTheLargestTable)
+{
+    source().exec(fillWithAllNumbersSql(backend() == Backend::PostgreSQL));
+    RunningProgram program;
+    const QStringList problems = runFullSession(program);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QStringLiteral("; ")).toStdString();
+    EXPECT_EQ(source().scalar(QStringLiteral("SELECT count(*) FROM faq")), QStringLiteral("32766"));
+}
+
+INSTANTIATE_ON_EACH_BACKEND(FullSession);

@@ -282,15 +282,8 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, const Plan& plan, std::
 odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const Plan& plan,
                    std::size_t blockRows)
 {
-    if (settings.dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
-        return odbc::failure(QStringLiteral("IM002"),
-                             QStringLiteral("Unsupported database interface \"%1\".").arg(settings.dbms));
-    const QString connectString = settings.connectString();
-    if (connectString.isEmpty())
-        return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
-
     odbc::Connection connection;
-    odbc::Outcome outcome = connection.open(connectString, settings.autoCommit);
+    odbc::Outcome outcome = settings.open(connection);
     if (outcome.status < 0)
         return outcome;
 

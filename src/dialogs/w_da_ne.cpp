@@ -17,16 +17,6 @@ constexpr std::uint32_t kOpenCentre = 0x0d4e101;
 constexpr std::uint32_t kCloseNe = 0x0d4e201;
 constexpr std::uint32_t kCloseDa = 0x0d4e301;
 
-QPushButton* button(QWidget* parent, const char* name, const char* text, int x)
-{
-    auto* b = new QPushButton(QString::fromLatin1(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFont(rt::font("Arial CE", 9, QFont::Bold));
-    b->setAutoDefault(false);
-    rt::place(b, x, 384, 402, 80);
-    return b;
-}
-
 // The window a control stands on; a control without one is a run-time error.
 rt::Window* parentWindow(const Script& s, QWidget* control)
 {
@@ -46,8 +36,8 @@ w_da_ne::w_da_ne() : rt::Window(rt::WindowKind::Response, "w_da_ne")
 void w_da_ne::create()
 {
     Script s(rt::event("create", "w_da_ne", "w_da_ne"));
-    s.line(2); cb_ne = button(this, "cb_ne", "NO", 183);
-    s.line(3); cb_da = button(this, "cb_da", "YES", 768);
+    s.line(2); cb_ne = rt::commandButton(this, "cb_ne", "NO", rt::font("Arial CE", 9, QFont::Bold), 183, 384, 402, 80);
+    s.line(3); cb_da = rt::commandButton(this, "cb_da", "YES", rt::font("Arial CE", 9, QFont::Bold), 768, 384, 402, 80);
     s.line(4); mle_tekst = new QPlainTextEdit(this);
     mle_tekst->setObjectName(QStringLiteral("mle_tekst"));
     mle_tekst->setReadOnly(true);  // display-only: the question cannot be changed

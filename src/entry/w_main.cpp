@@ -35,16 +35,6 @@ constexpr int kInsertAttempts = 20;
 
 QFont arial() { return rt::font("Arial", 10); }
 
-QPushButton* button(QWidget* parent, const char* name, const char* text, int x, int y)
-{
-    auto* b = new QPushButton(QString::fromLatin1(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFont(arial());
-    b->setAutoDefault(false);
-    rt::place(b, x, y, 411, 108);
-    return b;
-}
-
 QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y, int width, int height)
 {
     auto* l = new QLabel(QString::fromLatin1(text), parent);
@@ -149,8 +139,8 @@ void w_main::create()
     Script s(rt::event("create", "w_main", "w_main"));
     s.line(2); sle_rbr = lineEdit(this, "sle_rbr", 1280, 1136, 183, 112);
     sle_rbr->setVisible(false);
-    s.line(3); cb_save = button(this, "cb_save", "Save FAQ", 2720, 1804);
-    s.line(4); cb_edit = button(this, "cb_edit", "Edit FAQ", 119, 1804);
+    s.line(3); cb_save = rt::commandButton(this, "cb_save", "Save FAQ", arial(), 2720, 1804, 411, 108);
+    s.line(4); cb_edit = rt::commandButton(this, "cb_edit", "Edit FAQ", arial(), 119, 1804, 411, 108);
     s.line(5); st_odgovor = label(this, "st_odgovor", "Solution:", 110, 1180, 411, 60);
     s.line(6); em_lot = lineEdit(this, "em_lot", 535, 1036, 3081, 80);
     s.line(7); st_lot = label(this, "st_lot", "LOT:", 119, 1036, 411, 80);
@@ -160,7 +150,7 @@ void w_main::create()
     s.line(11); mle_question = multiLineEdit(this, "mle_question", 1435, 188, 2176, 628);
     s.line(12); st_ko = label(this, "st_ko", "Who:", 119, 84, 411, 60);
     s.line(13); mle_adresa = multiLineEdit(this, "mle_adresa", 110, 188, 1230, 628);
-    s.line(14); cb_close = button(this, "cb_close", "Close", 3191, 1804);
+    s.line(14); cb_close = rt::commandButton(this, "cb_close", "Close", arial(), 3191, 1804, 411, 108);
     s.line(15); mle_odgovor = multiLineEdit(this, "mle_odgovor", 119, 1268, 3493, 460);
     s.line(16); gb_ram = new QGroupBox(this);
     gb_ram->setObjectName(QStringLiteral("gb_ram"));

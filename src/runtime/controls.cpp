@@ -25,6 +25,17 @@ void place(QWidget* control, int x, int y, int width, int height)
     control->setGeometry(units::toPixels(x, y, width, height));
 }
 
+QPushButton* commandButton(QWidget* parent, const char* name, const char* text, const QFont& font, int x, int y,
+                           int width, int height)
+{
+    auto* b = new QPushButton(QString::fromLatin1(text), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFont(font);
+    b->setAutoDefault(false);
+    place(b, x, y, width, height);
+    return b;
+}
+
 std::vector<QWidget*> byTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls)
 {
     std::vector<std::pair<QWidget*, int>> numbered;

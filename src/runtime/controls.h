@@ -3,6 +3,7 @@
 // fonts, the tab order and the end of a control.
 
 #include <QFont>
+#include <QPushButton>
 #include <QWidget>
 
 #include <initializer_list>
@@ -17,6 +18,11 @@ QFont font(const char* family, int points, int weight = 400);
 
 // Places a control at x, y with the given size, all in layout units.
 void place(QWidget* control, int x, int y, int width, int height);
+
+// A command button with its name, text and font, placed in layout units.
+// It is nobody's default button unless the window says so.
+QPushButton* commandButton(QWidget* parent, const char* name, const char* text, const QFont& font, int x, int y,
+                           int width, int height);
 
 // The controls sorted by tab-order number; equal numbers keep the order
 // given, number 0 leaves a control out.

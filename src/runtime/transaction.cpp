@@ -34,15 +34,19 @@ void Transaction::record(const odbc::Outcome& outcome)
         broken_ = true;
 }
 
+odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
+{
+    if (dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
+        return odbc::failure(QStringLiteral("IM002"), QStringLiteral("Unsupported database interface \"%1\".").arg(dbms));
+    const QString text = connectString();
+    if (text.isEmpty())
+        return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
+    return connection.open(text, autoCommit);
+}
+
 odbc::Outcome Transaction::open(const ConnectionSettings& settings)
 {
-    if (settings.dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
-        return odbc::failure(QStringLiteral("IM002"),
-                             QStringLiteral("Unsupported database interface \"%1\".").arg(settings.dbms));
-    const QString connectString = settings.connectString();
-    if (connectString.isEmpty())
-        return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
-    odbc::Outcome outcome = connection_.open(connectString, settings.autoCommit);
+    odbc::Outcome outcome = settings.open(connection_);
     broken_ = false;
     holdsChanges_ = false;
     return outcome;

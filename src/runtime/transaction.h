@@ -35,6 +35,8 @@ struct ConnectionSettings {
     // The ODBC connection string between the single quotes after
     // ConnectString=, or an empty text when there is none.
     QString connectString() const;
+    // Connects through ODBC with these settings.
+    odbc::Outcome open(odbc::Connection& connection) const;
 };
 
 class Transaction {

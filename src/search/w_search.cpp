@@ -31,16 +31,6 @@ constexpr std::uint32_t kCloseWindow = 0x0a3c401;
 
 const QString kDeleteQuestion = QString(54, u' ') + QStringLiteral("Would you like to delete FAQ entry?");
 
-QPushButton* button(QWidget* parent, const char* name, const char* text, int x, int y)
-{
-    auto* b = new QPushButton(QString::fromLatin1(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFont(rt::font("Arial", 10));
-    b->setAutoDefault(false);
-    rt::place(b, x, y, 411, 108);
-    b->show();
-    return b;
-}
 } // namespace
 
 qint16 centredPosition(qint16 screenUnits, qint16 windowUnits)
@@ -85,14 +75,14 @@ void w_search::create()
     uo_3->setObjectName(QStringLiteral("uo_3"));
     s.line(6); uo_4 = createRow(101, 672);
     uo_4->setObjectName(QStringLiteral("uo_4"));
-    s.line(7); cb_search = button(this, "cb_search", "Search", 3122, 820);
-    s.line(8); cb_delete = button(this, "cb_delete", "Delete", 622, 820);
-    s.line(9); cb_view = button(this, "cb_view", "View", 155, 820);
+    s.line(7); cb_search = rt::commandButton(this, "cb_search", "Search", rt::font("Arial", 10), 3122, 820, 411, 108);
+    s.line(8); cb_delete = rt::commandButton(this, "cb_delete", "Delete", rt::font("Arial", 10), 622, 820, 411, 108);
+    s.line(9); cb_view = rt::commandButton(this, "cb_view", "View", rt::font("Arial", 10), 155, 820, 411, 108);
     s.line(10); dw_search = new ::dw_search(this);
     dw_search->setObjectName(QStringLiteral("dw_search"));
     rt::place(dw_search, 155, 976, 3378, 932);
-    s.line(11); cb_new = button(this, "cb_new", "New FAQ", 1088, 820);
-    s.line(12); cb_close = button(this, "cb_close", "Close", 1554, 820);
+    s.line(11); cb_new = rt::commandButton(this, "cb_new", "New FAQ", rt::font("Arial", 10), 1088, 820, 411, 108);
+    s.line(12); cb_close = rt::commandButton(this, "cb_close", "Close", rt::font("Arial", 10), 1554, 820, 411, 108);
     s.line(13); Control = {gb_1, uo_1, uo_2, uo_3, uo_4, cb_search, cb_delete, cb_view, dw_search, cb_new, cb_close};
 
     // The group box frames everything and lies behind every other control.

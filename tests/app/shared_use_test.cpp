@@ -46,13 +46,7 @@ protected:
         source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (900, 'probe')"));
         source().exec(QStringLiteral("DELETE FROM faq WHERE rbr = 900"));
     }
-    w_main& openEntry(const QString& parm)
-    {
-        w_main* w = rt::openWithParm<w_main>(parm, g.w_search.data());
-        if (!w)
-            throw std::runtime_error("the entry window did not open");
-        return *w;
-    }
+    static w_main& openEntry(const QString& parm) { return RunningProgram::openEntry(parm); }
 
     std::optional<RunningProgram> program;
 };

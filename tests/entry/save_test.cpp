@@ -18,13 +18,7 @@ namespace {
 
 class Save : public ::testing::Test {
 protected:
-    w_main& open(const QString& parm)
-    {
-        w_main* w = rt::openWithParm<w_main>(parm, g.w_search.data());
-        if (!w)
-            throw std::runtime_error("the entry window did not open");
-        return *w;
-    }
+    static w_main& open(const QString& parm) { return RunningProgram::openEntry(parm); }
     static void fill(w_main& w, const QString& who, const QString& question, const QString& product,
                      const QString& lot, const QString& solution)
     {

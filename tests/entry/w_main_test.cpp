@@ -18,13 +18,7 @@ namespace {
 
 class EntryWindow : public ::testing::Test {
 protected:
-    w_main& open(const QString& parm)
-    {
-        w_main* w = rt::openWithParm<w_main>(parm, g.w_search.data());
-        if (!w)
-            throw std::runtime_error("the entry window did not open");
-        return *w;
-    }
+    static w_main& open(const QString& parm) { return RunningProgram::openEntry(parm); }
     static std::vector<QWidget*> fields(const w_main& w)
     {
         return {w.mle_adresa, w.mle_question, w.em_proizvod, w.em_lot, w.mle_odgovor};

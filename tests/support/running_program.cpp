@@ -38,6 +38,14 @@ w_main& RunningProgram::onlyEntryWindow()
     return *open.front();
 }
 
+w_main& RunningProgram::openEntry(const std::optional<QString>& parm)
+{
+    w_main* w = rt::openWithParm<w_main>(parm, g.w_search.data());
+    if (!w)
+        throw std::runtime_error("the entry window did not open");
+    return *w;
+}
+
 void RunningProgram::click(QWidget* button) const { QTest::mouseClick(button, Qt::LeftButton); }
 
 namespace {

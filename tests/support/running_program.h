@@ -28,6 +28,10 @@ public:
     // The one entry window open now; fails the test if there is not exactly one.
     static w_main& onlyEntryWindow();
 
+    // Opens an entry window from the search window with the given text, as
+    // "View" or "New FAQ" would; fails the test by exception if it does not open.
+    static w_main& openEntry(const std::optional<QString>& parm);
+
     // User actions, through real mouse clicks.
     void click(QWidget* button) const;
     void clickRow(int row) const;

@@ -6,7 +6,9 @@ namespace odbc {
 
 QString fromWide(const SQLWCHAR* text, std::size_t length)
 {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), static_cast<qsizetype>(length));
+    // Copied unit for unit: QString::fromUtf16 would drop a leading U+FEFF
+    // as a byte order mark, and a stored text must come back as it is.
+    return QString(reinterpret_cast<const QChar*>(text), static_cast<qsizetype>(length));
 }
 
 std::u16string toWide(const QString& text)

@@ -108,6 +108,7 @@ TEST_P(Program, AnyTextIsStoredAndReadBackUnchanged)
         QStringLiteral("\"quoted\" 'single' `back` \\ % _ ; --"),
         QStringLiteral("line\nbreaks\r\nand\ttabs"),
         QStringLiteral("č ć đ š ž Č Ć Đ Š Ž"),
+        QStringLiteral("\uFEFFstarts with a zero-width no-break space"),
     };
     for (const QString& text : texts) {
         w_main& w = openEntry(QStringLiteral("0"));

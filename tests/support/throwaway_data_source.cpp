@@ -1,6 +1,7 @@
 #include "support/throwaway_data_source.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QUuid>
 
 #include <sqlite3.h>
@@ -16,6 +17,14 @@
 #include <vector>
 
 namespace {
+
+// Stored UTF-8 as it is: QString::fromUtf8 would drop a leading U+FEFF.
+QString exactly(const char* utf8)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(utf8));
+}
+
 
 QString driverFile(const char* name)
 {
@@ -115,7 +124,7 @@ std::vector<std::optional<QString>> sqliteRows(const QString& file, const QStrin
         if (rows.size() < maxRows && sqlite3_column_count(statement) > 0)
             rows.push_back(sqlite3_column_type(statement, 0) == SQLITE_NULL
                                ? std::nullopt
-                               : std::optional(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)))));
+                               : std::optional(exactly(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)))));
     }
     const std::string error = sqlite3_errmsg(db.handle);
     sqlite3_finalize(statement);
@@ -194,7 +203,7 @@ std::vector<std::optional<QString>> postgresRows(PGconn* conn, const QString& sq
     std::vector<std::optional<QString>> rows;
     if (status == PGRES_TUPLES_OK)
         for (int r = 0; r < PQntuples(result) && rows.size() < maxRows; ++r)
-            rows.push_back(PQgetisnull(result, r, 0) ? std::nullopt : std::optional(QString::fromUtf8(PQgetvalue(result, r, 0))));
+            rows.push_back(PQgetisnull(result, r, 0) ? std::nullopt : std::optional(exactly(PQgetvalue(result, r, 0))));
     PQclear(result);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throw std::runtime_error("test SQL failed: " + error);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace faq {
@@ -48,6 +49,7 @@ public:
         return sql;
     }
     std::size_t extraCount() const { return extra_.size(); }
+    bool filters() const { return filter_ != nullptr; }
     static SQLUSMALLINT extraNumber(std::size_t i) { return static_cast<SQLUSMALLINT>(FirstFilterColumn + i); }
 
     // Whether the row is kept; the filter's own texts are used up.
@@ -109,11 +111,52 @@ struct BoundText {
     {
         if (indicators[row] == SQL_NULL_DATA)
             return std::nullopt;
-        return odbc::fromWide(units.data() + row * stride, static_cast<std::size_t>(indicators[row]) / sizeof(SQLWCHAR));
+        const SQLWCHAR* text = units.data() + row * stride;
+        const std::size_t length = unitsOf(row);
+        if (!block_.ptr || length == 0)
+            return odbc::fromWide(text, length);
+        // A string of its own that shares the block's allocation.
+        QStringPrivate cell(block_);
+        cell.ptr = block_.ptr + offsets_[row];
+        cell.size = static_cast<qsizetype>(length);
+        return QString(std::move(cell));
+    }
+
+    // Copies the texts of the block's first `rows` rows into one allocation
+    // that the strings value() returns share, each as a QString of its own
+    // (copied on its first change): one allocation per block instead of one
+    // per cell, to make and to free. Only where every row is kept, as a few
+    // kept rows would hold on to every block. Long texts are read apart.
+    void pack(std::size_t rows)
+    {
+        offsets_.resize(rows);
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < rows; ++i) {
+            offsets_[i] = total;
+            if (indicators[i] != SQL_NULL_DATA && !truncated(i))
+                total += unitsOf(i) + 1;  // each text keeps a terminator, as a QString of its own would
+        }
+        block_ = QStringPrivate(QTypedArrayData<char16_t>::allocate(static_cast<qsizetype>(total + 1)));
+        if (!block_.ptr)
+            return;  // value() falls back on a string per cell
+        for (std::size_t i = 0; i < rows; ++i) {
+            if (indicators[i] == SQL_NULL_DATA || truncated(i))
+                continue;
+            const std::size_t n = unitsOf(i);
+            char16_t* target = block_.ptr + offsets_[i];
+            std::memcpy(target, units.data() + i * stride, n * sizeof(char16_t));
+            target[n] = u'\0';
+        }
     }
 
     std::vector<SQLWCHAR> units;
     std::vector<SQLLEN> indicators;
+
+private:
+    std::size_t unitsOf(std::size_t row) const { return static_cast<std::size_t>(indicators[row]) / sizeof(SQLWCHAR); }
+
+    QStringPrivate block_;  // null until pack()
+    std::vector<std::size_t> offsets_;
 };
 
 // Whether a cell of a fetched block can be read again with SQLSetPos and
@@ -198,6 +241,9 @@ odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::si
             return {};
         if (outcome.status < 0)
             return outcome;
+        if (!plan.filters())
+            for (const auto& [column, number] : textColumns)
+                column->pack(fetched);
         for (std::size_t i = 0; i < fetched; ++i) {
             ++seen;
             if (rowStatus[i] == SQL_ROW_ERROR)

@@ -113,6 +113,10 @@ void dw_search::settrans(const rt::Transaction& transaction) { settings_ = trans
 
 long dw_search::retrieve(const search::Filter& filter)
 {
+    // The rows listed before go first, not after the new ones are read: a
+    // refresh of the largest table would otherwise hold both listings and the
+    // driver's copy of the rows at once. Nothing is painted in between.
+    model_->setRows({});
     std::vector<faq::Row> rows;
     const odbc::Outcome outcome =
         !settings_                 ? odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."))

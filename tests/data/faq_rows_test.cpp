@@ -164,6 +164,36 @@ TEST_P(grid_rows, LongTextsComeBackWholeWhateverTheBlockSize)
     }
 }
 
+// The texts of a block are read into one shared allocation; each must still
+// behave as a string of its own.
+TEST_P(grid_rows, EachListedTextIsAStringOfItsOwn)
+{
+    Writer writer;
+    for (qint16 i = 1; i <= 5; ++i)
+        writer.add(i, QStringLiteral("address %1").arg(i), QStringLiteral("lot %1").arg(i));
+    writer.commit();
+    for (std::size_t blockRows : {2u, 512u}) {
+        QString kept;
+        {
+            auto rows = loadByNumber(blockRows);
+            ASSERT_EQ(rows.size(), 5u);
+            rows[1].adresa->append(QStringLiteral(" changed"));
+            rows[2].lot->replace(u'l', u'L');
+            EXPECT_EQ(rows[0].adresa, QStringLiteral("address 1")) << blockRows;
+            EXPECT_EQ(rows[1].adresa, QStringLiteral("address 2 changed"));
+            EXPECT_EQ(rows[2].adresa, QStringLiteral("address 3"));
+            EXPECT_EQ(rows[2].lot, QStringLiteral("Lot 3"));
+            EXPECT_EQ(rows[3].lot, QStringLiteral("lot 4"));
+            kept = *rows[4].adresa;
+        }
+        // Outliving its rows, the last string of its block is still whole and can grow.
+        EXPECT_EQ(kept, QStringLiteral("address 5"));
+        EXPECT_EQ(kept.utf16()[kept.size()], 0) << "ends in a terminator";
+        kept.append(QStringLiteral(" and more"));
+        EXPECT_EQ(kept, QStringLiteral("address 5 and more"));
+    }
+}
+
 TEST_P(grid_rows, CentralEuropeanLettersAndApostrophesRoundTrip)
 {
     const QString who = QStringLiteral("č ć đ š ž Č Ć Đ Š Ž");

@@ -1,0 +1,21 @@
+#pragma once
+// For the probes: a message box would wait offscreen for a click that never
+// comes, so each one is printed to standard error and counted instead.
+
+#include "runtime/message_box.h"
+
+#include <cstdio>
+
+namespace bench {
+
+class PrintedBoxes final : public rt::MessageBoxes {
+public:
+    static inline int shown = 0;
+    void show(const QString& title, const QString& text) override
+    {
+        ++shown;
+        std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(title), qPrintable(text));
+    }
+};
+
+} // namespace bench

@@ -1,0 +1,519 @@
+// The program's actions timed through its real windows, offscreen, on a
+// table of 32767 realistic entries, each against its baseline in the same
+// run:
+//
+//   program_bench sqlite|postgresql [--repetitions N] [--results FILE] [--callgrind DIR]
+//
+// Search (click to every row held) against isql -b on the same data source,
+// and on PostgreSQL also against psql -At -c; View and Save with the parts
+// that make them up; start-up and peak resident size against bare_window;
+// with --callgrind, the scripted session of session_probe under callgrind,
+// trace off and on. Each figure is the median of the repetitions, which
+// alternate with their baseline's. Rows for the table go to FILE (tab-separated).
+
+#include "bench_data.h"
+#include "process.h"
+
+#include "data/dw_pretraga.h"
+#include "data/faq_statements.h"
+#include "runtime/odbc.h"
+#include "support/running_program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QPointer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using bench::largestTable;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string fixed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+void check(bool ok, const std::string& what)
+{
+    if (!ok)
+        throw std::runtime_error(what);
+}
+
+// One row of the final table.
+struct Row {
+    std::string measure, ours, against, theirs, result, goal, met, notes;
+};
+
+class Results {
+public:
+    Results(std::string backend, const std::string& file) : backend_(std::move(backend)), file_(file) {}
+    void add(const Row& r)
+    {
+        std::fprintf(stderr, "%-9s %-40s %10s  %-28s %10s  %8s  %s\n", backend_.c_str(), r.measure.c_str(),
+                     r.ours.c_str(), r.against.c_str(), r.theirs.c_str(), r.result.c_str(), r.notes.c_str());
+        if (!file_.empty()) {
+            std::ofstream out(file_, std::ios::app);
+            out << r.measure << '\t' << backend_ << '\t' << r.ours << '\t' << r.against << '\t' << r.theirs << '\t'
+                << r.result << '\t' << r.goal << '\t' << r.met << '\t' << r.notes << '\n';
+        }
+    }
+
+private:
+    std::string backend_;
+    std::string file_;
+};
+
+struct Options {
+    ThrowawayDataSource::Backend backend = ThrowawayDataSource::Backend::SQLite;
+    int repetitions = 7;
+    std::string results;
+    std::string callgrind;
+};
+
+// A command whose standard output lists every entry, one per line.
+struct Baseline {
+    std::string name;
+    std::vector<std::string> argv;
+    std::string input;
+};
+
+double runBaseline(const Baseline& b)
+{
+    const bench::Finished f = bench::run(b.argv, b.input);
+    check(f.exitCode == 0 && f.lines == largestTable,
+          b.name + " failed or listed " + std::to_string(f.lines) + " lines");
+    return f.ms;
+}
+
+std::string programDir() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+// What the grid's retrieval costs in the driver alone: its own connection,
+// the grid's select in blocks of 512 rows into bound buffers, nothing
+// converted or kept; medians in milliseconds.
+struct RawParts {
+    double connect = 0, execute = 0, fetch = 0, close = 0, total = 0;
+};
+
+RawParts rawParts(int repetitions, const rt::Transaction& sqlca)
+{
+    constexpr std::size_t block = 512, units = 257;
+    std::vector<double> connect, execute, fetch, close, total;
+    for (int rep = 0; rep < repetitions; ++rep) {
+        const auto start = Clock::now();
+        odbc::Connection connection;
+        check(sqlca.settings().open(connection).status >= 0, "the driver alone did not connect");
+        const double c = msSince(start);
+        odbc::Outcome outcome;
+        std::optional<odbc::Statement> s = connection.statement(outcome);
+        std::vector<SQLBIGINT> rbr(block);
+        std::vector<SQL_TIMESTAMP_STRUCT> datum(block);
+        std::vector<SQLWCHAR> adresa(block * units), lot(block * units);
+        std::vector<SQLLEN> indicators(4 * block);
+        SQLULEN fetched = 0;
+        s->setAttribute(SQL_ATTR_ROW_ARRAY_SIZE, block);
+        s->setAttribute(SQL_ATTR_ROWS_FETCHED_PTR, reinterpret_cast<SQLULEN>(&fetched));
+        const auto executeStart = Clock::now();
+        check(s->executeDirect(dw_pretraga::select.toString()).status >= 0, "the driver alone could not select");
+        const double e = msSince(executeStart);
+        SQLBindCol(s->get(), 1, SQL_C_SBIGINT, rbr.data(), sizeof(SQLBIGINT), indicators.data());
+        SQLBindCol(s->get(), 2, SQL_C_WCHAR, adresa.data(), units * sizeof(SQLWCHAR), indicators.data() + block);
+        SQLBindCol(s->get(), 3, SQL_C_TYPE_TIMESTAMP, datum.data(), sizeof(SQL_TIMESTAMP_STRUCT), indicators.data() + 2 * block);
+        SQLBindCol(s->get(), 4, SQL_C_WCHAR, lot.data(), units * sizeof(SQLWCHAR), indicators.data() + 3 * block);
+        const auto fetchStart = Clock::now();
+        long rows = 0;
+        while (s->fetch().status == 0)
+            rows += static_cast<long>(fetched);
+        const double f = msSince(fetchStart);
+        check(rows == largestTable, "the driver alone read another number of rows");
+        const auto closeStart = Clock::now();
+        s.reset();
+        connection.rollback();
+        connection.close();
+        close.push_back(msSince(closeStart));
+        connect.push_back(c);
+        execute.push_back(e);
+        fetch.push_back(f);
+        total.push_back(msSince(start));
+    }
+    return {median(connect), median(execute), median(fetch), median(close), median(total)};
+}
+
+class Bench {
+public:
+    Bench(const Options& options, ThrowawayDataSource& source)
+        : options_(options), source_(source), results_(ThrowawayDataSource::name(options.backend).toStdString(), options.results)
+    {
+        // isql reads the grid's select from standard input.
+        selectFile_ = QDir(QDir::tempPath()).filePath(QStringLiteral("program_bench_select_%1.sql").arg(getpid()));
+        QFile file(selectFile_);
+        check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "cannot write the select for isql");
+        file.write(dw_pretraga::select.toString().toUtf8() + '\n');
+    }
+    ~Bench() { QFile::remove(selectFile_); }
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
+    void searchViewSave();
+    void startAndMemory();
+    void callgrind();
+
+private:
+    bool postgresql() const { return options_.backend == ThrowawayDataSource::Backend::PostgreSQL; }
+    std::vector<Baseline> baselines() const;
+    void scrollTo(RunningProgram& program, int row) const;
+    qint16 rbrOfRow(RunningProgram& program, int row) const;
+
+    const Options& options_;
+    ThrowawayDataSource& source_;
+    Results results_;
+    QString selectFile_;
+};
+
+std::vector<Baseline> Bench::baselines() const
+{
+    std::vector<Baseline> list{{"isql -b (same DSN)", {"isql", "-b", "-d,", "FAQ", "mirt", "qelp"}, selectFile_.toStdString()}};
+    if (postgresql()) {
+        // psql reads the password from the environment, never from its command line.
+        setenv("PGPASSWORD", "qelp", 1);
+        list.push_back({"psql -At -c",
+                        {"psql", "-X", "-At", "-h", qEnvironmentVariable("VETFAQ_TEST_PG_HOST").toStdString(), "-p",
+                         qEnvironmentVariable("VETFAQ_TEST_PG_PORT").toStdString(), "-U", "mirt", "-d",
+                         bench::databaseName().toStdString(), "-c", dw_pretraga::select.toString().toStdString()},
+                        {}});
+    }
+    return list;
+}
+
+void Bench::scrollTo(RunningProgram& program, int row) const
+{
+    dw_search& grid = *program.search().dw_search;
+    grid.scrollTo(grid.model()->index(row - 1, 1), QAbstractItemView::PositionAtCenter);
+    QCoreApplication::processEvents();
+}
+
+qint16 Bench::rbrOfRow(RunningProgram& program, int row) const
+{
+    return static_cast<qint16>(program.search().dw_search->getitemnumber(row, 1));
+}
+
+void Bench::searchViewSave()
+{
+    const int n = options_.repetitions;
+    const std::vector<Baseline> others = baselines();
+    RunningProgram program;
+    check(program.sqlca().isConnected(), "the program did not connect");
+    w_search& search = program.search();
+
+    // ---- Search: the click to every row held, then painted.
+    std::vector<double> held, painted;
+    std::vector<std::vector<double>> theirs(others.size());
+    for (int rep = -1; rep < n; ++rep) {  // the first round warms the caches and is not counted
+        auto ours = [&] {
+            const auto start = Clock::now();
+            program.click(search.cb_search);
+            const double t = msSince(start);
+            check(search.dw_search->rowCount() == largestTable, "Search did not list every entry");
+            QCoreApplication::processEvents();
+            if (rep >= 0) {
+                held.push_back(t);
+                painted.push_back(msSince(start));
+            }
+        };
+        // Alternating who goes first, so a slow spell of the machine falls on both.
+        if (rep % 2 == 0)
+            ours();
+        for (std::size_t b = 0; b < others.size(); ++b) {
+            const double t = runBaseline(others[b]);
+            if (rep >= 0)
+                theirs[b].push_back(t);
+        }
+        if (rep % 2 != 0)
+            ours();
+    }
+    check(program.boxes().empty(), "a message box during Search");
+    const double searchMs = median(held);
+    const RawParts raw = rawParts(n, *g.SQLCA);
+    const std::string parts = "painted too: " + fixed(median(painted), 1) + " ms; the driver alone (same select, same blocks, " +
+                              "nothing kept): connect " + fixed(raw.connect, 1) + ", execute " + fixed(raw.execute, 1) +
+                              ", fetch " + fixed(raw.fetch, 1) + ", free and disconnect " + fixed(raw.close, 1) +
+                              " ms; the rest (rows, model, grid) " + fixed(searchMs - raw.total, 1) + " ms";
+    for (std::size_t b = 0; b < others.size(); ++b) {
+        const double ratio = searchMs / median(theirs[b]);
+        results_.add({"Search: click to 32767 rows held", fixed(searchMs, 1) + " ms", others[b].name,
+                      fixed(median(theirs[b]), 1) + " ms", fixed(ratio, 2) + " x", "<= 1.0 x", ratio <= 1.0 ? "yes" : "NO",
+                      b == 0 ? parts : "the same Search as above"});
+    }
+
+    // ---- View: the double-click to the entry window showing the entry.
+    std::vector<double> view, select, window;
+    for (int rep = -1; rep < n; ++rep) {
+        const int row = 1 + (rep + 1) * 4099 % largestTable;
+        scrollTo(program, row);
+        const qint16 rbr = rbrOfRow(program, row);
+        const auto start = Clock::now();
+        program.doubleClickRow(row);
+        w_main& w = RunningProgram::onlyEntryWindow();
+        QCoreApplication::processEvents();
+        const double t = msSince(start);
+        check(w.mle_adresa->text() == bench::entry(rbr).adresa, "View showed another entry");
+        program.click(w.cb_close);
+        RunningProgram::settle();
+
+        // Its parts: the entry's select on the program's connection, as the window runs it ...
+        const auto selectStart = Clock::now();
+        {
+            g.SQLSA->prepare(faq::loadEntrySql(rbr), *g.SQLCA);
+            rt::DynamicCursor cursor(*g.SQLSA);
+            cursor.open();
+            rt::Text a, b, c, d, e;
+            cursor.fetch({&a, &b, &c, &d, &e});
+            cursor.close();
+            check(g.SQLCA->SQLCode == 0 && a == bench::entry(rbr).adresa, "the entry's select failed");
+        }
+        const double s = msSince(selectStart);
+        // ... and the window made, shown and painted without it.
+        const auto windowStart = Clock::now();
+        auto* bare = new w_main(g.w_search.data());
+        rt::fire([bare] { bare->create(); });
+        bare->show();
+        QCoreApplication::processEvents();
+        const double wt = msSince(windowStart);
+        rt::close(bare);
+        RunningProgram::settle();
+        if (rep >= 0) {
+            view.push_back(t);
+            select.push_back(s);
+            window.push_back(wt);
+        }
+    }
+    results_.add({"View: double-click to entry shown", fixed(median(view), 1) + " ms", "", "", "", "", "",
+                  "entry select " + fixed(median(select), 2) + " ms; window made+painted " + fixed(median(window), 1) + " ms"});
+
+    // ---- Save: the click on "Save FAQ" to the refreshed grid.
+    std::vector<double> save, saveRefreshed, change;
+    for (int rep = -1; rep < n; ++rep) {
+        const int row = 1 + (rep + 2) * 7919 % largestTable;
+        scrollTo(program, row);
+        const qint16 rbr = rbrOfRow(program, row);
+        program.doubleClickRow(row);
+        w_main& w = RunningProgram::onlyEntryWindow();
+        program.click(w.cb_edit);
+        const QString lot = QStringLiteral("LOT-SAVED-%1").arg(rep + 1);
+        w.em_lot->setText(lot);
+        QCoreApplication::processEvents();
+        const QPointer<w_main> guard(&w);
+        const auto start = Clock::now();
+        program.click(w.cb_save);
+        const double t = msSince(start);
+        check(!guard || guard->isClosed(), "Save left the window open");
+        check(search.dw_search->rowCount() == largestTable, "the refreshed grid does not list every entry");
+        QCoreApplication::processEvents();
+        const double painted = msSince(start);
+        RunningProgram::settle();
+        check(source_.scalar(QStringLiteral("SELECT lot FROM faq WHERE rbr = $1"), {int(rbr)}) == lot, "Save stored nothing");
+
+        // Its own statements, as Save sends them, without the refresh.
+        const bench::Entry e = bench::entry(rbr);
+        const auto changeStart = Clock::now();
+        rt::Int count;
+        faq::countByNumber(*g.SQLCA, rbr, count);
+        faq::updateTexts(*g.SQLCA, e.adresa, e.pitanje, e.proizvod, lot, e.odgovor, rbr);
+        g.SQLCA->commit();
+        const double c = msSince(changeStart);
+        check(g.SQLCA->SQLCode == 0, "the update failed");
+        if (rep >= 0) {
+            save.push_back(t);
+            saveRefreshed.push_back(painted);
+            change.push_back(c);
+        }
+    }
+    check(program.boxes().empty(), "a message box during View or Save");
+    results_.add({"Save: click to refreshed grid", fixed(median(save), 1) + " ms", "", "", "", "", "",
+                  "painted too: " + fixed(median(saveRefreshed), 1) + " ms; count+update+commit " + fixed(median(change), 2) +
+                      " ms; the rest is the refresh, a Search (" + fixed(searchMs, 1) + " ms above)"});
+}
+
+// A number the probe printed after the word.
+std::int64_t reported(const bench::Finished& f, const std::string& word, const std::string& name)
+{
+    check(f.exitCode == 0, name + " failed");
+    const auto at = f.output.find(word + ' ');
+    check(at != std::string::npos, name + " reported no " + word);
+    return std::stoll(f.output.substr(at + word.size() + 1));
+}
+
+double peakMiB(const bench::Finished& f, const std::string& name)
+{
+    return static_cast<double>(reported(f, "peak_kib", name)) / 1024.0;
+}
+
+// The moment the probe reports minus the moment it was started.
+double startMs(const bench::Finished& f, const std::string& name)
+{
+    return static_cast<double>(reported(f, "shown", name) - f.startNs) / 1e6;
+}
+
+void Bench::startAndMemory()
+{
+    const std::string probe = programDir() + "/startup_probe";
+    const std::string bare = programDir() + "/bare_window";
+    std::vector<double> ours, theirs, withText, ourRss, bareRss, textRss, listedRss;
+    const int n = std::max(options_.repetitions, 9);
+    for (int rep = -1; rep < n; ++rep) {
+        auto program = [&] {
+            const bench::Finished f = bench::run({probe}, {}, true);
+            const double t = startMs(f, "startup_probe");
+            check(f.output.find("connected 1") != std::string::npos, "startup_probe did not connect");
+            if (rep >= 0) {
+                ours.push_back(t);
+                ourRss.push_back(peakMiB(f, "startup_probe"));
+            }
+        };
+        if (rep % 2 == 0)
+            program();
+        const bench::Finished b = bench::run({bare}, {}, true);
+        const bench::Finished bt = bench::run({bare, "--text"}, {}, true);
+        if (rep >= 0) {
+            theirs.push_back(startMs(b, "bare_window"));
+            bareRss.push_back(peakMiB(b, "bare_window"));
+            withText.push_back(startMs(bt, "bare_window --text"));
+            textRss.push_back(peakMiB(bt, "bare_window --text"));
+        }
+        if (rep % 2 != 0)
+            program();
+    }
+    const double ratio = median(ours) / median(theirs);
+    results_.add({"Start-up: process start to window shown", fixed(median(ours), 1) + " ms", "bare Qt window",
+                  fixed(median(theirs), 1) + " ms", fixed(ratio, 2) + " x", "<= 1.5 x", ratio <= 1.5 ? "yes" : "NO",
+                  "connected at first paint"});
+    results_.add({"Start-up: process start to window shown", fixed(median(ours), 1) + " ms",
+                  "bare window, one line of text", fixed(median(withText), 1) + " ms",
+                  fixed(median(ours) / median(withText), 2) + " x", "", "",
+                  "the empty window never loads a font: its fonts are read at its exit"});
+
+    // Listed once, and listed again over a full grid as Save's refresh does.
+    std::vector<double> listedTwiceRss;
+    for (int rep = 0; rep < std::max(3, options_.repetitions / 2); ++rep) {
+        for (const int searches : {1, 2}) {
+            const bench::Finished f = bench::run({probe, "--search", std::to_string(searches)}, {}, true);
+            check(f.exitCode == 0 && f.output.find("listed " + std::to_string(largestTable)) != std::string::npos,
+                  "startup_probe --search did not list every entry");
+            (searches == 1 ? listedRss : listedTwiceRss).push_back(peakMiB(f, "startup_probe --search"));
+        }
+    }
+    const double extra = median(listedRss) - median(bareRss);
+    results_.add({"Memory: peak RSS, 32767 entries listed", fixed(median(listedRss), 1) + " MiB", "bare Qt window",
+                  fixed(median(bareRss), 1) + " MiB", "+" + fixed(extra, 1) + " MiB", "<= +30 MiB",
+                  extra <= 30 ? "yes" : "NO",
+                  "started, nothing listed: " + fixed(median(ourRss), 1) + " MiB; bare window with text: " +
+                      fixed(median(textRss), 1) + " MiB"});
+    const double extraTwice = median(listedTwiceRss) - median(bareRss);
+    results_.add({"Memory: the same, listed a second time", fixed(median(listedTwiceRss), 1) + " MiB", "bare Qt window",
+                  fixed(median(bareRss), 1) + " MiB", "+" + fixed(extraTwice, 1) + " MiB", "<= +30 MiB",
+                  extraTwice <= 30 ? "yes" : "NO", "two clicks on Search: a refresh over a full grid, as after Save"});
+}
+
+void Bench::callgrind()
+{
+    if (options_.callgrind.empty())
+        return;
+    const std::string session = programDir() + "/session_probe";
+    const std::string stem = options_.callgrind + "/" + (postgresql() ? "postgresql" : "sqlite");
+    for (const bool traced : {false, true}) {
+        const std::string out = stem + (traced ? "-trace-on" : "-trace-off");
+        if (traced)
+            setenv("VETFAQ_TRACE", (stem + "-trace.txt").c_str(), 1);
+        else
+            unsetenv("VETFAQ_TRACE");
+        const bench::Finished f =
+            bench::run({"valgrind", "--tool=callgrind", "--callgrind-out-file=" + out + ".out", "--log-file=" + out + ".log",
+                        session});
+        unsetenv("VETFAQ_TRACE");
+        check(f.exitCode == 0, "the session under callgrind failed; see " + out + ".log");
+        std::fprintf(stderr, "callgrind: %s.out\n", out.c_str());
+    }
+}
+
+Options parse(int argc, char** argv)
+{
+    Options o;
+    if (argc < 2)
+        throw std::runtime_error("usage: program_bench sqlite|postgresql [--repetitions N] [--results FILE] [--callgrind DIR]");
+    const std::string backend = argv[1];
+    if (backend == "postgresql")
+        o.backend = ThrowawayDataSource::Backend::PostgreSQL;
+    else if (backend != "sqlite")
+        throw std::runtime_error("unknown database product " + backend);
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string key = argv[i];
+        if (key == "--repetitions")
+            o.repetitions = std::max(1, std::atoi(argv[i + 1]));
+        else if (key == "--results")
+            o.results = argv[i + 1];
+        else if (key == "--callgrind")
+            o.callgrind = argv[i + 1];
+        else
+            throw std::runtime_error("unknown option " + key);
+    }
+    return o;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    unsetenv("VETFAQ_TRACE");
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    try {
+        const Options options = parse(argc, argv);
+        if (const auto why = ThrowawayDataSource::unavailable(options.backend)) {
+            std::fprintf(stderr, "program_bench: %s\n", qPrintable(*why));
+            return 77;
+        }
+        ThrowawayDataSource source(options.backend);
+        const auto fillStart = Clock::now();
+        bench::fill(largestTable);
+        std::fprintf(stderr, "program_bench: %d entries stored on %s in %.1f s\n", largestTable,
+                     qPrintable(ThrowawayDataSource::name(options.backend)), msSince(fillStart) / 1000);
+        Bench bench(options, source);
+        bench.searchViewSave();
+        bench.startAndMemory();
+        bench.callgrind();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "program_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -73,16 +73,8 @@ int main(int argc, char** argv)
                                 // Close ends the run as the last window goes; this only makes sure.
                                 QTimer::singleShot(0, qApp, &QCoreApplication::quit);
                             });
-    rt::TraceWriter::instance().configureFromEnvironment();
-
     talvo application;
-    int result = 0;
-    if (rt::fire([&] { application.create(); }) == 1) {
-        rt::fire([&] { application.open(QString()); });
-        if (g.w_search && g.w_search->isVisible())
-            result = app.exec();
-    }
-    rt::fire([&] { application.destroy(); });
+    const int result = application.run();
 
     for (const QString& p : problems)
         std::fprintf(stderr, "session: %s\n", qPrintable(p));

@@ -49,15 +49,6 @@ int main(int argc, char** argv)
                                 std::fflush(stdout);
                                 QCoreApplication::quit();
                             });
-    rt::TraceWriter::instance().configureFromEnvironment();
-
     talvo application;
-    int result = 0;
-    if (rt::fire([&] { application.create(); }) == 1) {
-        rt::fire([&] { application.open(QString()); });
-        if (g.w_search && g.w_search->isVisible())
-            result = app.exec();
-    }
-    rt::fire([&] { application.destroy(); });
-    return result;
+    return application.run();
 }

@@ -2,8 +2,11 @@
 
 #include "app/globals.h"
 #include "runtime/script.h"
+#include "runtime/trace.h"
 #include "runtime/window.h"
 #include "search/w_search.h"
+
+#include <QApplication>
 
 using rt::Script;
 
@@ -30,6 +33,19 @@ void talvo::open(const QString& /*commandline*/)
     s.line(8); g.w_search = rt::open<w_search>();
     if (!g.w_search)
         throw rt::ScriptStopped{};
+}
+
+int talvo::run()
+{
+    rt::TraceWriter::instance().configureFromEnvironment();
+    int result = 0;
+    if (rt::fire([this] { create(); }) == 1) {
+        rt::fire([this] { open(QString()); });
+        if (g.w_search && g.w_search->isVisible())
+            result = QApplication::exec();
+    }
+    rt::fire([this] { destroy(); });
+    return result;
 }
 
 void talvo::destroy()

@@ -12,4 +12,9 @@ public:
     void create();
     void open(const QString& commandline);
     void destroy();
+
+    // The whole run on a QApplication that exists: the trace switch read,
+    // create, open, the event loop while the search window is up, destroy.
+    // The run's exit code.
+    int run();
 };

@@ -16,15 +16,6 @@ namespace {
 constexpr std::uint32_t kOpenCentre = 0x0d4e101;
 constexpr std::uint32_t kCloseNe = 0x0d4e201;
 constexpr std::uint32_t kCloseDa = 0x0d4e301;
-
-// The window a control stands on; a control without one is a run-time error.
-rt::Window* parentWindow(const Script& s, QWidget* control)
-{
-    auto* window = control ? qobject_cast<rt::Window*>(control->window()) : nullptr;
-    if (!window)
-        s.raise(rt::MissingParent);
-    return window;
-}
 } // namespace
 
 w_da_ne::w_da_ne() : rt::Window(rt::WindowKind::Response, "w_da_ne")
@@ -112,14 +103,14 @@ void w_da_ne::mle_tekst_constructor()
 void w_da_ne::cb_ne_clicked()
 {
     Script s(rt::event("clicked", "cb_ne", "w_da_ne"));
-    s.line(1); if (!rt::closeWithReturn(parentWindow(s, cb_ne), QStringLiteral("NE"))) s.callFailed(kCloseNe);
+    s.line(1); if (!rt::closeWithReturn(&rt::parentWindow(s, cb_ne), QStringLiteral("NE"))) s.callFailed(kCloseNe);
     s.end(3);
 }
 
 void w_da_ne::cb_da_clicked()
 {
     Script s(rt::event("clicked", "cb_da", "w_da_ne"));
-    s.line(1); if (!rt::closeWithReturn(parentWindow(s, cb_da), QStringLiteral("DA"))) s.callFailed(kCloseDa);
+    s.line(1); if (!rt::closeWithReturn(&rt::parentWindow(s, cb_da), QStringLiteral("DA"))) s.callFailed(kCloseDa);
     s.end(3);
 }
 

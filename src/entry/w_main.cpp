@@ -70,15 +70,6 @@ QString text(const rt::MultiLineEdit& e) { return e.text(); }
 void setText(QLineEdit& e, const Text& t) { e.setText(t.value_or(QString())); }
 void setText(rt::MultiLineEdit& e, const Text& t) { e.setText(t.value_or(QString())); }
 
-// The window a control stands on; a control without one is a run-time error.
-w_main& parentOf(const Script& s, QWidget* control)
-{
-    auto* window = qobject_cast<w_main*>(s.need(control).window());
-    if (!window)
-        s.raise(rt::MissingParent);
-    return *window;
-}
-
 // The database's words, or ours where a change matched no entry and the
 // driver said nothing.
 QString errorText(const rt::Transaction& t)
@@ -92,20 +83,6 @@ bool isDuplicateKey(const rt::Transaction& t)
 {
     return t.SQLState.startsWith(QLatin1String("23")) || t.SQLErrText.contains(QLatin1String("UNIQUE constraint"))
            || t.SQLErrText.contains(QLatin1String("not unique")) || t.SQLErrText.contains(QLatin1String("must be unique"));
-}
-
-// A failed change is undone at once: the transaction must not carry its
-// leftovers into the next commit, and PostgreSQL refuses every statement of
-// an aborted transaction until it is rolled back.
-void undo(rt::Transaction& t)
-{
-    const long code = t.SQLCode;
-    const QString text = t.SQLErrText;
-    const QString state = t.SQLState;
-    t.rollback();
-    t.SQLCode = code;
-    t.SQLErrText = text;
-    t.SQLState = state;
 }
 
 // Lists the entries again in the search window, as a click on its "Search".
@@ -295,7 +272,7 @@ bool w_main::takeFreshNumber(Int& number)
 void w_main::cb_save_clicked()
 {
     Script s(rt::event("clicked", "cb_save", "w_main"));
-    w_main& w = parentOf(s, cb_save);
+    w_main& w = rt::parentWindow<w_main>(s, cb_save);
     rt::Transaction& sqlca = s.need(g.SQLCA);
     Int ima = qint16(0), a_rbr = qint16(0);
     Text a_who, a_question, a_product, a_lot, a_solution, datum;
@@ -312,7 +289,10 @@ void w_main::cb_save_clicked()
     s.line(12); if (sqlca.SQLCode < 0) {
         // Going on without the count could duplicate an existing entry.
         s.line(13); rt::messageBox(QStringLiteral("ERROR!"), QStringLiteral("SELECT (rbr) FROM faq"));
-        undo(sqlca);
+        // A failed statement is undone at once: its leftovers must not reach
+        // a later commit, and PostgreSQL refuses every statement of an
+        // aborted transaction until it is rolled back.
+        sqlca.rollback();
         return;
     }
     // A new entry whose number was taken meanwhile moves to the next free one.
@@ -325,7 +305,7 @@ void w_main::cb_save_clicked()
         s.line(18); faq::updateTexts(sqlca, a_who, a_question, a_product, a_lot, a_solution, a_rbr);
         s.line(19); if (sqlca.SQLCode != 0) {
             s.line(20); rt::messageBox(QStringLiteral("UPDATE faq SET ..."), errorText(sqlca));
-            undo(sqlca);
+            sqlca.rollback();
             s.line(21);
         } else {
             s.line(22); sqlca.commit();
@@ -339,14 +319,14 @@ void w_main::cb_save_clicked()
         // Another user took the number between the count and the insert.
         for (int attempt = 1; attempt < kInsertAttempts && w.numbered_ && sqlca.SQLCode < 0 && isDuplicateKey(sqlca);
              ++attempt) {
-            undo(sqlca);
+            sqlca.rollback();
             if (!w.takeFreshNumber(a_rbr))
                 return;
             faq::insertEntry(sqlca, a_rbr, a_who, a_question, datum, a_product, a_lot, a_solution);
         }
         s.line(29); if (sqlca.SQLCode != 0) {
             s.line(30); rt::messageBox(QStringLiteral("INSERT INTO faq VALUES(...)"), errorText(sqlca));
-            undo(sqlca);
+            sqlca.rollback();
             s.line(31);
         } else {
             s.line(32); sqlca.commit();
@@ -360,7 +340,7 @@ void w_main::cb_save_clicked()
 void w_main::cb_edit_clicked()
 {
     Script s(rt::event("clicked", "cb_edit", "w_main"));
-    w_main& w = parentOf(s, cb_edit);
+    w_main& w = rt::parentWindow<w_main>(s, cb_edit);
     s.line(1); s.need(w.mle_adresa).setEnabled(true);
     s.line(2); s.need(w.mle_question).setEnabled(true);
     s.line(3); s.need(w.em_proizvod).setEnabled(true);
@@ -372,6 +352,6 @@ void w_main::cb_edit_clicked()
 void w_main::cb_close_clicked()
 {
     Script s(rt::event("clicked", "cb_close", "w_main"));
-    s.line(1); if (!rt::close(&parentOf(s, cb_close))) s.callFailed(kCloseClose);
+    s.line(1); if (!rt::close(&rt::parentWindow<w_main>(s, cb_close))) s.callFailed(kCloseClose);
     s.end(2);
 }

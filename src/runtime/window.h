@@ -59,6 +59,17 @@ private:
     bool closed_ = false;
 };
 
+// The window a control stands on: a null control is a null object
+// reference, a control on no window of that kind has no parent.
+template <class W = Window>
+W& parentWindow(const Script& s, QWidget* control)
+{
+    auto* window = qobject_cast<W*>(s.need(control).window());
+    if (!window)
+        s.raise(MissingParent);
+    return *window;
+}
+
 // Creates the window (create script), runs its open script, shows it.
 // Returns null when the window could not be made.
 template <class W, class... Args>

@@ -11,10 +11,15 @@ namespace bench {
 class PrintedBoxes final : public rt::MessageBoxes {
 public:
     static inline int shown = 0;
-    void show(const QString& title, const QString& text) override
+    void show(const QString& title, const QString& text, const QString& informative) override
     {
         ++shown;
-        std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(title), qPrintable(text));
+        std::fprintf(stderr, "message box \"%s\": %s %s\n", qPrintable(title), qPrintable(text), qPrintable(informative));
+    }
+    int ask(const QString& title, const QString& text, const QString&, const QStringList&, int, int escapeAnswer) override
+    {
+        show(title, text, QString());
+        return escapeAnswer;
     }
 };
 

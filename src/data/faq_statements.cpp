@@ -6,7 +6,22 @@ using rt::bind;
 
 void countByNumber(rt::Transaction& t, Int rbr, Int& ima) { t.selectInto(countByNumberSql, {bind(rbr)}, {&ima}); }
 
-void highestNumber(rt::Transaction& t, Int& broj) { t.selectInto(highestNumberSql, {}, {&broj}); }
+void highestNumber(rt::Transaction& t, rt::Wide& broj) { t.selectInto(highestNumberSql, {}, {&broj}); }
+
+void highestNumberInRange(rt::Transaction& t, Int& broj) { t.selectInto(highestNumberInRangeSql, {}, {&broj}); }
+
+void readEntryForChange(rt::Transaction& t, Int rbr, EntryTexts& texts)
+{
+    if (t.product() == rt::Product::SQLite) {
+        // A write that changes nothing takes the database's write lock, so no
+        // other program can commit between the read below and the change.
+        t.execute(writeLockSqlite);
+        if (t.SQLCode < 0)
+            return;
+    }
+    const QString sql = t.product() == rt::Product::PostgreSQL ? entryTextsSql + QStringLiteral(" FOR UPDATE") : entryTextsSql;
+    t.selectForChange(sql, {bind(rbr)}, {&texts[0], &texts[1], &texts[2], &texts[3], &texts[4]});
+}
 
 void updateTexts(rt::Transaction& t, const Text& who, const Text& question, const Text& product, const Text& lot,
                  const Text& solution, Int rbr)

@@ -5,6 +5,8 @@
 
 #include "runtime/transaction.h"
 
+#include <array>
+
 namespace faq {
 
 using rt::Int;
@@ -18,10 +20,29 @@ inline const QString insertEntrySql = QStringLiteral("INSERT INTO faq VALUES ( ?
 inline const QString deleteEntrySql = QStringLiteral("DELETE FROM faq WHERE rbr =? ");
 inline const QString loadEntryPrefix = QStringLiteral("SELECT adresa, pitanje, proizvod, lot, odgovor FROM faq WHERE rbr=");
 
+// Read-only statements of the program's own, beyond the ones above: an
+// entry's texts read inside the change that is about to write them, and the
+// highest number within the range of entry numbers.
+inline const QString entryTextsSql = QStringLiteral("SELECT adresa, pitanje, proizvod, lot, odgovor FROM faq WHERE rbr = ?");
+// Takes SQLite's write lock and changes no row, so no trigger runs.
+inline const QString writeLockSqlite = QStringLiteral("UPDATE faq SET rbr = rbr WHERE 1 = 0");
+inline const QString highestNumberInRangeSql = QStringLiteral("SELECT MAX(rbr) FROM faq WHERE rbr BETWEEN 1 AND 32767");
+
+// The five texts of an entry, in the order who, question, product, lot, answer.
+using EntryTexts = std::array<Text, 5>;
+
 // How many entries carry the number, into ima.
 void countByNumber(rt::Transaction& t, Int rbr, Int& ima);
-// The highest entry number into broj; null when the table is empty.
-void highestNumber(rt::Transaction& t, Int& broj);
+// The highest entry number into broj; null when the table is empty. Read
+// wide: a table may hold numbers beyond 16 bits.
+void highestNumber(rt::Transaction& t, rt::Wide& broj);
+// The highest entry number from 1 to 32767; null when there is none.
+void highestNumberInRange(rt::Transaction& t, Int& broj);
+// Starts a change of the entry by making sure nobody else can change it
+// before the commit, then reads its texts: on PostgreSQL the row is locked
+// (FOR UPDATE), on SQLite the database's write lock is taken first. 100 when
+// the entry is not there. The transaction stays open either way.
+void readEntryForChange(rt::Transaction& t, Int rbr, EntryTexts& texts);
 void updateTexts(rt::Transaction& t, const Text& who, const Text& question, const Text& product, const Text& lot,
                  const Text& solution, Int rbr);
 // The date text is the fourth value, as in the table's stored column order.

@@ -7,6 +7,8 @@
 #include "runtime/message_box.h"
 #include "search/w_search.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +106,41 @@ std::optional<qint16> nextNumber(Int highest)
     return static_cast<qint16>(std::max<int>(*highest, 0) + 1);
 }
 
+namespace {
+
+// The number for a new entry after the highest one the table holds. Entries
+// numbered beyond 16 bits (a table may hold them) are passed over: the new
+// one goes after the highest within range. Nullopt, after telling the user,
+// when none is left or the database cannot say.
+std::optional<qint16> numberAfter(rt::Transaction& sqlca, qint64 highest)
+{
+    Int inRange = highest <= 32767 ? Int(static_cast<qint16>(std::max<qint64>(highest, -32768))) : Int();
+    if (highest > 32767) {
+        faq::highestNumberInRange(sqlca, inRange);
+        if (sqlca.SQLCode != 0) {
+            rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."), sqlca.explanation());
+            return std::nullopt;
+        }
+    }
+    const auto next = nextNumber(inRange);
+    if (!next)
+        rt::messageBox(QStringLiteral("Error"), QStringLiteral("No free entry number is left."),
+                       QStringLiteral("Every entry number up to 32767 is taken. Delete entries that are no longer "
+                                      "needed, starting with the highest numbers, to make room."));
+    return next;
+}
+
+QString asClipboardText(const faq::EntryTexts& texts)
+{
+    static const char* const labels[] = {"Who:", "Question:", "Product:", "LOT:", "Solution:"};
+    QString out;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        out += QLatin1String(labels[i]) + u'\n' + texts[i].value_or(QString()) + QStringLiteral("\n\n");
+    return out;
+}
+
+} // namespace
+
 w_main::w_main(QWidget* opener) : rt::Window(rt::WindowKind::Popup, "w_main", opener)
 {
     setWindowTitle(QString::fromLatin1(kTitle));
@@ -200,7 +237,7 @@ qint16 w_main::prikazifaq(qint16 broj)
     rt::DynamicCursor dyn_cursor(*g.SQLSA);
     s.line(13); dyn_cursor.open();
     s.line(14); if (sqlca.SQLCode < 0) {
-        s.line(15); rt::messageBox(QStringLiteral("DataBase Error!"), sqlca.SQLErrText);
+        s.line(15); rt::messageBox(QStringLiteral("DataBase Error!"), sqlca.SQLErrText, sqlca.explanation());
         s.line(16); return static_cast<qint16>(sqlca.SQLCode);
     }
     for (;;) {
@@ -213,9 +250,11 @@ qint16 w_main::prikazifaq(qint16 broj)
             s.line(27); setText(s.need(em_proizvod), a_product);
             s.line(28); setText(s.need(em_lot), a_lot);
             s.line(29); setText(s.need(mle_odgovor), a_solution);
+            shown_ = faq::EntryTexts{a_who, a_question, a_product, a_lot, a_solution};
+            shownNumber_ = g.rbr;
             s.line(30);
         } else if (sqlca.SQLCode < 0) {
-            s.line(31); rt::messageBox(QStringLiteral("DataBase Error"), sqlca.SQLErrText);
+            s.line(31); rt::messageBox(QStringLiteral("DataBase Error"), sqlca.SQLErrText, sqlca.explanation());
             s.line(32); return static_cast<qint16>(sqlca.SQLCode);
         } else {
             s.line(34); break;
@@ -230,21 +269,23 @@ Int w_main::novibroj()
 {
     Script s(rt::function("novibroj", "w_main"));
     Int broj;
+    rt::Wide highest;
     s.line(3); broj = qint16(0);
-    s.line(4); faq::highestNumber(s.need(g.SQLCA), broj);
+    s.line(4); highest = broj; faq::highestNumber(s.need(g.SQLCA), highest);
     s.line(5); if (g.SQLCA->SQLCode != 0) {
-        s.line(6); rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."));
+        s.line(6); rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."),
+                                  g.SQLCA->explanation());
         s.line(7); return kNewIdFailed;
     }
     // An empty table gives null, which stays null; past 32767 there is no
     // number left, and wrapping round would name someone else's entry.
-    s.line(9); if (broj) {
-        const auto next = nextNumber(broj);
-        if (!next) {
-            rt::messageBox(QStringLiteral("Error"), QStringLiteral("No free entry number is left."));
+    s.line(9); if (highest) {
+        const auto next = numberAfter(*g.SQLCA, *highest);
+        if (!next)
             return kNewIdFailed;
-        }
         broj = *next;
+    } else {
+        broj.reset();
     }
     s.line(10); return broj;
 }
@@ -252,21 +293,126 @@ Int w_main::novibroj()
 bool w_main::takeFreshNumber(Int& number)
 {
     rt::Transaction& sqlca = *g.SQLCA;
-    Int highest;
+    rt::Wide highest;
     faq::highestNumber(sqlca, highest);
     if (sqlca.SQLCode != 0) {
-        rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."));
+        rt::messageBox(QStringLiteral("Error"), QStringLiteral("Database error. NewID failed."), sqlca.explanation());
         return false;
     }
-    const auto next = nextNumber(highest);
-    if (!next) {
-        rt::messageBox(QStringLiteral("Error"), QStringLiteral("No free entry number is left."));
+    const auto next = highest ? numberAfter(sqlca, *highest) : std::optional<qint16>(1);
+    if (!next)
         return false;
-    }
     number = *next;
     numbered_ = true;
+    unconfirmed_.reset();
     sle_rbr->setText(*rt::toText(*next));
     return true;
+}
+
+faq::EntryTexts w_main::typedTexts() const
+{
+    return {text(*mle_adresa), text(*mle_question), text(*em_proizvod), text(*em_lot), text(*mle_odgovor)};
+}
+
+void w_main::showTexts(const faq::EntryTexts& texts)
+{
+    setText(*mle_adresa, texts[0]);
+    setText(*mle_question, texts[1]);
+    setText(*em_proizvod, texts[2]);
+    setText(*em_lot, texts[3]);
+    setText(*mle_odgovor, texts[4]);
+}
+
+w_main::Go w_main::askSaveAgain(qint16 number)
+{
+    const QString again = QStringLiteral("Save as entry %1 again").arg(number);
+    const int answer = rt::askBox(
+        QStringLiteral("Save FAQ"), QStringLiteral("Entry %1 was deleted after this window showed it.").arg(number),
+        QStringLiteral("%1: store what this window holds as entry %2, dated today.\n"
+                       "Cancel: send nothing; the window stays as it is.")
+            .arg(again)
+            .arg(number),
+        {again, QStringLiteral("Cancel")}, 1, 1);
+    return answer == 0 ? Go::On : Go::Stop;
+}
+
+w_main::Go w_main::settleBeforeSave(rt::Transaction& sqlca, Int& number, const faq::EntryTexts& typed, Int& ima)
+{
+    const bool showsIt = shown_ && shownNumber_ == *number;
+    if (!ima || *ima <= 0) {
+        ima = qint16(0);
+        return showsIt && !unconfirmed_ ? askSaveAgain(*number) : Go::On;
+    }
+    if (!showsIt && !unconfirmed_) {
+        // A new entry whose number was taken meanwhile moves to the next free one.
+        if (numbered_) {
+            if (!takeFreshNumber(number))
+                return Go::Stop;
+            ima = qint16(0);
+        }
+        return Go::On;
+    }
+    for (;;) {
+        faq::EntryTexts stored;
+        faq::readEntryForChange(sqlca, number, stored);
+        if (sqlca.SQLCode < 0) {
+            rt::messageBox(QStringLiteral("UPDATE faq SET ..."), errorText(sqlca), sqlca.explanation());
+            sqlca.rollback();
+            return Go::Stop;
+        }
+        if (sqlca.SQLCode == 100) {  // deleted since the count
+            sqlca.rollback();
+            ima = qint16(0);
+            return showsIt && !unconfirmed_ ? askSaveAgain(*number) : Go::On;
+        }
+        // Nothing of anybody else's would be overwritten: the update follows
+        // in this same transaction.
+        if (stored == typed || (unconfirmed_ && stored == *unconfirmed_) || (showsIt && stored == *shown_))
+            return Go::On;
+        // Nobody is kept waiting on this entry while a person decides.
+        sqlca.rollback();
+        if (!showsIt) {  // a new entry whose number someone else took
+            if (!takeFreshNumber(number))
+                return Go::Stop;
+            ima = qint16(0);
+            return Go::On;
+        }
+        const int answer = rt::askBox(
+            QStringLiteral("Save FAQ"),
+            QStringLiteral("Entry %1 was changed by someone else after this window showed it.").arg(*number),
+            QStringLiteral("Overwrite: store your texts over theirs.\n"
+                           "Show theirs: show the stored texts here; yours go to the clipboard.\n"
+                           "Cancel: send nothing; the window stays as it is."),
+            {QStringLiteral("Overwrite"), QStringLiteral("Show theirs"), QStringLiteral("Cancel")}, 2, 2);
+        if (answer == 0) {
+            // Theirs, as just read, is what may now be overwritten; a change
+            // made meanwhile asks again.
+            shown_ = stored;
+            unconfirmed_.reset();
+            continue;
+        }
+        if (answer == 1) {
+            QGuiApplication::clipboard()->setText(asClipboardText(typed));
+            showTexts(stored);
+            shown_ = stored;
+            unconfirmed_.reset();
+        }
+        return Go::Stop;
+    }
+}
+
+void w_main::commitFailed(rt::Transaction& sqlca, const QString& title, const faq::EntryTexts& sent)
+{
+    QString why = sqlca.explanation();
+    if (sqlca.outcomeUnknown()) {
+        // Whether the database got the commit is not known: the next save
+        // finds out and stores the texts once, not twice.
+        unconfirmed_ = sent;
+        why += QStringLiteral("\n\nIt is not known whether the database stored the change. Save FAQ again: it "
+                              "stores your texts once, whichever it was.");
+    }
+    rt::messageBox(title, errorText(sqlca), why.trimmed());
+    sqlca.rollback();
 }
 
 void w_main::cb_save_clicked()
@@ -288,27 +434,27 @@ void w_main::cb_save_clicked()
     s.line(11); faq::countByNumber(sqlca, a_rbr, ima);
     s.line(12); if (sqlca.SQLCode < 0) {
         // Going on without the count could duplicate an existing entry.
-        s.line(13); rt::messageBox(QStringLiteral("ERROR!"), QStringLiteral("SELECT (rbr) FROM faq"));
+        s.line(13); rt::messageBox(QStringLiteral("ERROR!"), QStringLiteral("SELECT (rbr) FROM faq"), sqlca.explanation());
         // A failed statement is undone at once: its leftovers must not reach
         // a later commit, and PostgreSQL refuses every statement of an
         // aborted transaction until it is rolled back.
         sqlca.rollback();
         return;
     }
-    // A new entry whose number was taken meanwhile moves to the next free one.
-    if (w.numbered_ && ima && *ima > 0) {
-        if (!w.takeFreshNumber(a_rbr))
-            return;
-        ima = qint16(0);
-    }
+    const faq::EntryTexts sent{a_who, a_question, a_product, a_lot, a_solution};
+    if (w.settleBeforeSave(sqlca, a_rbr, sent, ima) == Go::Stop)
+        return;
     s.line(16); if (ima && *ima > 0) {
         s.line(18); faq::updateTexts(sqlca, a_who, a_question, a_product, a_lot, a_solution, a_rbr);
         s.line(19); if (sqlca.SQLCode != 0) {
-            s.line(20); rt::messageBox(QStringLiteral("UPDATE faq SET ..."), errorText(sqlca));
+            s.line(20); rt::messageBox(QStringLiteral("UPDATE faq SET ..."), errorText(sqlca), sqlca.explanation());
             sqlca.rollback();
             s.line(21);
         } else {
             s.line(22); sqlca.commit();
+            // A commit that failed is a failed change: nothing closes, nothing lists again.
+            if (sqlca.SQLCode != 0)
+                return w.commitFailed(sqlca, QStringLiteral("UPDATE faq SET ..."), sent);
             s.line(23); if (!rt::close(&w)) s.callFailed(kSaveClose);
             s.line(24); triggerSearch(s);
         }
@@ -325,11 +471,13 @@ void w_main::cb_save_clicked()
             faq::insertEntry(sqlca, a_rbr, a_who, a_question, datum, a_product, a_lot, a_solution);
         }
         s.line(29); if (sqlca.SQLCode != 0) {
-            s.line(30); rt::messageBox(QStringLiteral("INSERT INTO faq VALUES(...)"), errorText(sqlca));
+            s.line(30); rt::messageBox(QStringLiteral("INSERT INTO faq VALUES(...)"), errorText(sqlca), sqlca.explanation());
             sqlca.rollback();
             s.line(31);
         } else {
             s.line(32); sqlca.commit();
+            if (sqlca.SQLCode != 0)
+                return w.commitFailed(sqlca, QStringLiteral("INSERT INTO faq VALUES(...)"), sent);
             s.line(33); if (!rt::close(&w)) s.callFailed(kSaveClose);
             s.line(34); triggerSearch(s);
         }

@@ -2,6 +2,7 @@
 // The entry window: shows one FAQ entry read-only, unlocks it for editing,
 // numbers a new entry and saves it.
 
+#include "data/faq_statements.h"
 #include "runtime/controls.h"
 #include "runtime/transaction.h"
 #include "runtime/window.h"
@@ -57,10 +58,32 @@ private:
     // telling the user, when there is none or the database cannot say.
     bool takeFreshNumber(rt::Int& number);
 
+    enum class Go { On, Stop };
+    // Before a save writes under `number`: an entry this window showed must
+    // still hold what it showed, or the user decides (overwrite, show theirs,
+    // cancel, save again when it was deleted). On an entry that is still as
+    // shown, the transaction keeps it from changing until the commit. A new
+    // entry whose number someone else took moves to the next free one. ima
+    // becomes 0 where the save is to insert.
+    Go settleBeforeSave(rt::Transaction& sqlca, rt::Int& number, const faq::EntryTexts& typed, rt::Int& ima);
+    // Asks whether to store a deleted entry again; On when the user wants it.
+    Go askSaveAgain(qint16 number);
+    // A commit that failed after the change itself worked: the change's box,
+    // the rollback, and the window stays with everything typed.
+    void commitFailed(rt::Transaction& sqlca, const QString& title, const faq::EntryTexts& sent);
+    faq::EntryTexts typedTexts() const;
+    void showTexts(const faq::EntryTexts& texts);
+
     qint16 requested_ = 0;
     // The number came from the numbering, not from an existing entry: such
     // a window only ever inserts, never overwrites.
     bool numbered_ = false;
+    // What the database held under shownNumber_ when this window last read
+    // it; none for a new entry.
+    std::optional<faq::EntryTexts> shown_;
+    qint16 shownNumber_ = 0;
+    // Texts a save sent whose commit may or may not have been stored.
+    std::optional<faq::EntryTexts> unconfirmed_;
 };
 
 // The number after the highest one; nullopt when none is left.

@@ -2,6 +2,8 @@
 // Helpers to build controls from layout tables: placement in layout units,
 // fonts, the tab order and the end of a control.
 
+#include "runtime/script.h"
+
 #include <QFont>
 #include <QPushButton>
 #include <QWidget>
@@ -41,7 +43,7 @@ void destroyControl(T*& control)
     if (!control)
         return;
     control->hide();
-    control->deleteLater();
+    deleteWhenScriptsEnd(control);
     control = nullptr;
 }
 

@@ -25,18 +25,25 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
     std::vector<Diagnostic> records;
     if (!handle)
         return records;
+    // A buffer that is large from the start: psqlODBC cuts a message into
+    // records of the buffer's length, and a buffer of exactly the announced
+    // length plus one gives a last record without text.
+    std::vector<SQLWCHAR> message(4096);
     for (SQLSMALLINT i = 1;; ++i) {
         SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, nullptr, 0, &length);
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, message.data(),
+                                      static_cast<SQLSMALLINT>(message.size()), &length);
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
             break;
-        std::vector<SQLWCHAR> message(static_cast<std::size_t>(length) + 1);
-        rc = SQLGetDiagRecW(handleType, handle, i, state, &native, message.data(),
-                            static_cast<SQLSMALLINT>(message.size()), &length);
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
-            break;
+        if (static_cast<std::size_t>(length) >= message.size() && message.size() < 32000) {
+            message.resize(std::min<std::size_t>(static_cast<std::size_t>(length) * 2 + 2, 32000));
+            rc = SQLGetDiagRecW(handleType, handle, i, state, &native, message.data(),
+                                static_cast<SQLSMALLINT>(message.size()), &length);
+            if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO)
+                break;
+        }
         records.push_back({fromWide(state, 5), native,
                            fromWide(message.data(), std::min<std::size_t>(length, message.size() - 1))});
     }
@@ -48,8 +55,13 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
 QString Outcome::errorText() const
 {
     QStringList parts;
+    // psqlODBC adds records without a message (a bare "SQLSTATE = P0001"
+    // after a raised exception): they say nothing to a person.
     for (const auto& d : diagnostics)
-        parts << QStringLiteral("SQLSTATE = %1\n%2").arg(d.sqlstate, d.message);
+        if (!d.message.trimmed().isEmpty())
+            parts << QStringLiteral("SQLSTATE = %1\n%2").arg(d.sqlstate, d.message);
+    if (parts.isEmpty() && !diagnostics.empty())
+        parts << QStringLiteral("SQLSTATE = %1").arg(diagnostics.front().sqlstate);
     return parts.join(u'\n');
 }
 
@@ -107,15 +119,17 @@ Connection& Connection::operator=(Connection&& other) noexcept
         dbc_ = std::move(other.dbc_);
         env_ = std::move(other.env_);
         connected_ = std::exchange(other.connected_, false);
+        timeoutSeconds_ = other.timeoutSeconds_;
     }
     return *this;
 }
 
 Connection::~Connection() { close(); }
 
-Outcome Connection::open(const QString& connectString, bool autoCommit)
+Outcome Connection::open(const QString& connectString, bool autoCommit, SQLULEN timeoutSeconds)
 {
     close();
+    timeoutSeconds_ = timeoutSeconds;
     SQLHANDLE env = nullptr;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         return failure(QStringLiteral("HY001"), QStringLiteral("Cannot allocate an ODBC environment."));
@@ -137,6 +151,8 @@ Outcome Connection::open(const QString& connectString, bool autoCommit)
                     SQL_HANDLE_DBC, dbc);
     if (outcome.status < 0)
         return outcome;
+    if (timeoutSeconds > 0)  // not every driver knows it; a refusal changes nothing
+        SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeoutSeconds), SQL_IS_UINTEGER);
 
     std::u16string text = toWide(connectString);
     SQLSMALLINT outLength = 0;
@@ -156,6 +172,27 @@ Outcome Connection::endTransaction(SQLSMALLINT completion)
     return check(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion), SQL_HANDLE_DBC, dbc_.get());
 }
 
+bool Connection::isDead() const
+{
+    if (!dbc_)
+        return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr);
+    return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
+QString Connection::info(SQLUSMALLINT type) const
+{
+    if (!connected_)
+        return {};
+    SQLWCHAR text[1024] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc_.get(), type, text, sizeof text, &length)))
+        return {};
+    const auto units = std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), std::size(text) - 1);
+    return fromWide(text, units);
+}
+
 Outcome Connection::commit() { return endTransaction(SQL_COMMIT); }
 Outcome Connection::rollback() { return endTransaction(SQL_ROLLBACK); }
 
@@ -164,7 +201,20 @@ void Connection::close() noexcept
     if (connected_) {
         // Never commit on the way out: whatever is still open is dropped.
         SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
-        SQLDisconnect(dbc_.get());
+        if (!SQL_SUCCEEDED(SQLDisconnect(dbc_.get()))) {
+            // The SQLite driver refuses to disconnect (25000) after a failed
+            // COMMIT: SQLite ended the transaction itself, the driver still
+            // thinks one is open and no rollback reaches it. A BEGIN gives it
+            // one to roll back.
+            SQLHANDLE stmt = nullptr;
+            if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), &stmt))) {
+                std::u16string begin = u"BEGIN";
+                SQLExecDirectW(stmt, wide(begin), SQL_NTS);
+                SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            }
+            SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+            SQLDisconnect(dbc_.get());
+        }
         connected_ = false;
     }
     dbc_.reset();
@@ -181,6 +231,8 @@ std::optional<Statement> Connection::statement(Outcome& outcome)
     outcome = check(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), &stmt), SQL_HANDLE_DBC, dbc_.get());
     if (outcome.status < 0)
         return std::nullopt;
+    if (timeoutSeconds_ > 0)  // a driver without query timeouts says so and runs on
+        SQLSetStmtAttrW(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeoutSeconds_), 0);
     return Statement(Handle(stmt, {SQL_HANDLE_STMT}));
 }
 
@@ -283,6 +335,20 @@ Outcome Statement::getInteger(SQLUSMALLINT column, std::optional<qint16>& out)
     SQLSMALLINT value = 0;
     SQLLEN indicator = 0;
     Outcome outcome = checked(SQLGetData(get(), column, SQL_C_SSHORT, &value, sizeof value, &indicator));
+    if (outcome.status < 0)
+        return outcome;
+    if (indicator == SQL_NULL_DATA)
+        out.reset();
+    else
+        out = value;
+    return {};
+}
+
+Outcome Statement::getWide(SQLUSMALLINT column, std::optional<qint64>& out)
+{
+    SQLBIGINT value = 0;
+    SQLLEN indicator = 0;
+    Outcome outcome = checked(SQLGetData(get(), column, SQL_C_SBIGINT, &value, sizeof value, &indicator));
     if (outcome.status < 0)
         return outcome;
     if (indicator == SQL_NULL_DATA)

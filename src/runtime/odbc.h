@@ -26,9 +26,12 @@ struct Diagnostic {
 struct Outcome {
     long status = 0;
     std::vector<Diagnostic> diagnostics;
+    // After a failure the driver said the connection itself is gone.
+    bool connectionDead = false;
 
     bool ok() const { return status == 0; }
-    // "SQLSTATE = 08001\n<message>" for each record, records joined by a line break.
+    // "SQLSTATE = 08001\n<message>" for each record that has a message,
+    // records joined by a line break.
     QString errorText() const;
     // The SQLSTATE of the first record, or an empty text.
     QString sqlstate() const;
@@ -72,8 +75,14 @@ public:
 
     // Allocates the handles, switches automatic commit as asked (before the
     // connect, so no statement ever runs in the wrong mode) and connects.
-    Outcome open(const QString& connectString, bool autoCommit);
+    // A timeout above 0 bounds the log-in and every statement's run, in
+    // whole seconds, where the driver supports it.
+    Outcome open(const QString& connectString, bool autoCommit, SQLULEN timeoutSeconds = 0);
     bool isOpen() const { return connected_; }
+    // Whether the driver says the connection is gone (SQL_ATTR_CONNECTION_DEAD).
+    bool isDead() const;
+    // A text the driver tells about the connection (SQLGetInfo), empty when it says nothing.
+    QString info(SQLUSMALLINT type) const;
 
     Outcome commit();
     Outcome rollback();
@@ -91,6 +100,7 @@ private:
     Handle env_{nullptr, {SQL_HANDLE_ENV}};
     Handle dbc_{nullptr, {SQL_HANDLE_DBC}};
     bool connected_ = false;
+    SQLULEN timeoutSeconds_ = 0;
 };
 
 // One statement handle with its bound parameters kept alive until the next
@@ -113,6 +123,7 @@ public:
     // long texts are read in chunks. Null gives std::nullopt.
     Outcome getText(SQLUSMALLINT column, std::optional<QString>& out);
     Outcome getInteger(SQLUSMALLINT column, std::optional<qint16>& out);
+    Outcome getWide(SQLUSMALLINT column, std::optional<qint64>& out);
 
     SQLHSTMT get() const { return stmt_.get(); }
     Outcome checked(SQLRETURN rc) const { return check(rc, SQL_HANDLE_STMT, stmt_.get()); }

@@ -3,15 +3,23 @@
 #include "runtime/message.h"
 #include "runtime/message_box.h"
 
+#include <QPointer>
+
 #include <bit>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace rt {
 namespace {
 
 const Script* innermost = nullptr;
 Message* theMessage = nullptr;
+std::vector<QPointer<QObject>>& awaitingDeletion()
+{
+    static std::vector<QPointer<QObject>> objects;
+    return objects;
+}
 
 std::string describe(const ScriptId& id, std::string_view leading)
 {
@@ -60,9 +68,24 @@ Script::Script(const ScriptId& id) : id_(id), outer_(innermost)
     }
 }
 
+void deleteWhenScriptsEnd(QObject* object)
+{
+    if (!object)
+        return;
+    if (!Script::current())
+        object->deleteLater();
+    else
+        awaitingDeletion().emplace_back(object);
+}
+
 Script::~Script()
 {
     innermost = outer_;
+    if (!outer_ && !awaitingDeletion().empty()) {
+        for (const QPointer<QObject>& object : std::exchange(awaitingDeletion(), {}))
+            if (object)
+                object->deleteLater();
+    }
     TraceWriter& trace = TraceWriter::instance();
     if (trace.on() && trace.enabled(ScriptLines)) {
         if (opened_)

@@ -14,6 +14,8 @@
 
 #include "runtime/trace.h"
 
+#include <QObject>
+
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -122,6 +124,11 @@ private:
     bool opened_ = false;  // wrote an opening line and raised the level
     const Script* outer_;
 };
+
+// Deletes the object once no script runs any more (at once when none does):
+// a script may still be running on a window it has closed, and waits for the
+// database process events in the middle of a script.
+void deleteWhenScriptsEnd(QObject* object);
 
 // Runs a script body at the platform's edge (an event from the user or the
 // platform): 1 when it ran to its end, 0 when it stopped.

@@ -1,8 +1,168 @@
 #include "runtime/transaction.h"
 
+#include "runtime/waiting.h"
+#include "runtime/worker.h"
+
+#include <QFileInfo>
 #include <QRegularExpression>
 
+#include <odbcinst.h>
+#include <sys/stat.h>
+
+#include <cmath>
+
 namespace rt {
+namespace {
+
+// The identity of a file, to notice one replaced or removed under its name.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> identify(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino};
+}
+
+std::optional<std::chrono::milliseconds> parseSeconds(const QString& text)
+{
+    bool ok = false;
+    const double seconds = text.trimmed().toDouble(&ok);
+    if (!ok || !(seconds > 0))
+        return std::nullopt;
+    // From a fifth of a second to an hour: beyond that a wait is no longer bounded in any useful sense.
+    return std::chrono::milliseconds(static_cast<long long>(std::clamp(seconds, 0.2, 3600.0) * 1000.0));
+}
+
+SQLULEN wholeSeconds(std::chrono::milliseconds limit)
+{
+    return static_cast<SQLULEN>(std::ceil(static_cast<double>(limit.count()) / 1000.0));
+}
+
+using Value = std::variant<Int, Text, Wide>;
+enum class Kind { Integer, Text, Wide };
+
+std::vector<Kind> kindsOf(const std::vector<Into>& into)
+{
+    std::vector<Kind> kinds;
+    for (const Into& target : into)
+        kinds.push_back(std::holds_alternative<Int*>(target)    ? Kind::Integer
+                        : std::holds_alternative<Text*>(target) ? Kind::Text
+                                                                : Kind::Wide);
+    return kinds;
+}
+
+// Reads every column of the current row; the targets are set only later, on
+// the GUI thread, and only when every column could be read.
+odbc::Outcome receive(odbc::Statement& statement, const std::vector<Kind>& kinds, std::vector<Value>& values)
+{
+    values.clear();
+    SQLUSMALLINT column = 1;
+    for (Kind kind : kinds) {
+        odbc::Outcome outcome;
+        if (kind == Kind::Integer) {
+            Int v;
+            outcome = statement.getInteger(column, v);
+            values.emplace_back(v);
+        } else if (kind == Kind::Text) {
+            Text v;
+            outcome = statement.getText(column, v);
+            values.emplace_back(v);
+        } else {
+            Wide v;
+            outcome = statement.getWide(column, v);
+            values.emplace_back(v);
+        }
+        if (outcome.status < 0)
+            return outcome;
+        ++column;
+    }
+    return {};
+}
+
+void assign(const std::vector<Into>& into, std::vector<Value>& values)
+{
+    for (std::size_t i = 0; i < into.size() && i < values.size(); ++i) {
+        if (auto* p = std::get_if<Int*>(&into[i]))
+            **p = std::get<Int>(values[i]);
+        else if (auto* t = std::get_if<Text*>(&into[i]))
+            **t = std::move(std::get<Text>(values[i]));
+        else
+            *std::get<Wide*>(into[i]) = std::get<Wide>(values[i]);
+    }
+}
+
+odbc::Outcome runChange(odbc::Connection& connection, const QString& sql, const std::vector<Param>& params)
+{
+    odbc::Outcome outcome;
+    auto statement = connection.statement(outcome);
+    if (!statement)
+        return outcome;
+    outcome = statement->prepare(sql);
+    if (outcome.status >= 0)
+        outcome = statement->bind(params);
+    if (outcome.status >= 0)
+        outcome = statement->execute();
+    return outcome;
+}
+
+odbc::Outcome selectOne(odbc::Connection& connection, const QString& sql, const std::vector<Param>& params,
+                        const std::vector<Kind>& kinds, std::vector<Value>& values)
+{
+    odbc::Outcome outcome;
+    auto statement = connection.statement(outcome);
+    if (!statement)
+        return outcome;
+    outcome = statement->prepare(sql);
+    if (outcome.status >= 0)
+        outcome = statement->bind(params);
+    if (outcome.status >= 0)
+        outcome = statement->execute();
+    if (outcome.status == 0) {
+        outcome = statement->fetch();
+        if (outcome.status == 0) {
+            outcome = receive(*statement, kinds, values);
+            // A select into variables must find exactly one row.
+            if (outcome.status == 0 && statement->fetch().status == 0)
+                outcome = odbc::failure(QStringLiteral("21000"), QStringLiteral("Select returned more than one row."));
+        }
+    }
+    return outcome;
+}
+
+odbc::Outcome notConnected()
+{
+    return odbc::failure(QStringLiteral("08003"), QStringLiteral("Not connected to the database."));
+}
+
+odbc::Outcome cursorNotOpen()
+{
+    return odbc::failure(QStringLiteral("24000"), QStringLiteral("Cursor is not open."));
+}
+
+// How long closing may hold up the end of the run when the server hangs.
+constexpr std::chrono::milliseconds closingBound{3000};
+
+} // namespace
+
+// What the connection's worker owns: the connection and what belongs to it.
+struct Transaction::Session {
+    odbc::Connection connection;
+    // The dynamic cursor's statement; declared after the connection, so
+    // freed before it.
+    std::optional<odbc::Statement> cursor;
+    Product product = Product::Other;
+    // SQLite: the database file and its identity when the connection opened.
+    QString databaseFile;
+    std::optional<FileIdentity> file;
+};
+
+// ---- settings ---------------------------------------------------------------
 
 QString ConnectionSettings::connectString() const
 {
@@ -12,26 +172,14 @@ QString ConnectionSettings::connectString() const
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
-Transaction::~Transaction() = default;  // the connection rolls back and disconnects
-
-namespace {
-// A connection the server or the network has dropped: class 08, or the
-// server shutting down (57P01 to 57P03 on PostgreSQL).
-bool connectionLost(const odbc::Outcome& outcome)
+QString ConnectionSettings::dataSourceName() const
 {
-    const QString state = outcome.sqlstate();
-    return outcome.status < 0 && (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0")));
-}
-} // namespace
-
-void Transaction::record(const odbc::Outcome& outcome)
-{
-    SQLCode = outcome.status;
-    SQLDBCode = outcome.diagnostics.empty() || outcome.status >= 0 ? 0 : outcome.diagnostics.front().native;
-    SQLErrText = outcome.status < 0 ? outcome.errorText() : QString();
-    SQLState = outcome.status < 0 ? outcome.sqlstate() : QString();
-    if (connectionLost(outcome))
-        broken_ = true;
+    for (const QString& part : connectString().split(u';')) {
+        const auto eq = part.indexOf(u'=');
+        if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("DSN"), Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1).trimmed();
+    }
+    return {};
 }
 
 odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
@@ -41,45 +189,167 @@ odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
     const QString text = connectString();
     if (text.isEmpty())
         return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
-    return connection.open(text, autoCommit);
+    return connection.open(text, autoCommit, wholeSeconds(waitLimit));
 }
 
-odbc::Outcome Transaction::open(const ConnectionSettings& settings)
+std::chrono::milliseconds waitLimitFor(const QString& dataSource)
 {
-    odbc::Outcome outcome = settings.open(connection_);
+    if (const auto fromEnvironment = parseSeconds(qEnvironmentVariable("VETFAQ_WAIT_LIMIT")))
+        return *fromEnvironment;
+    if (!dataSource.isEmpty()) {
+        char value[64] = {};
+        const QByteArray section = dataSource.toUtf8();
+        if (SQLGetPrivateProfileString(section.constData(), "WaitLimit", "", value, sizeof value, "odbc.ini") > 0)
+            if (const auto fromDataSource = parseSeconds(QString::fromLatin1(value)))
+                return *fromDataSource;
+    }
+    return defaultWaitLimit;
+}
+
+// ---- transaction ------------------------------------------------------------
+
+Transaction::Transaction() = default;
+
+Transaction::~Transaction()
+{
+    // Closed on its worker: rolled back and disconnected, never committed.
+    letGoOfSessionWithin(closingBound);
+}
+
+void Transaction::letGoOfSessionWithin(std::chrono::milliseconds bound) noexcept
+{
+    if (worker_) {
+        if (session_)
+            worker_->post([s = std::move(session_)]() mutable { s.reset(); });
+        worker_->finishWithin(bound);
+        worker_.reset();
+    }
+    session_.reset();
+}
+
+void Transaction::letGoOfSession() noexcept
+{
+    if (worker_) {
+        // The session goes last on its own worker, after whatever that worker still runs.
+        if (session_)
+            worker_->post([s = std::move(session_)]() mutable { s.reset(); });
+        worker_->retire();
+        worker_.reset();
+    }
+    session_.reset();
+    cursorOpen_ = false;
+}
+
+Product Transaction::product() const { return session_ ? session_->product : Product::Other; }
+
+bool Transaction::isConnected() const { return session_ && session_->connection.isOpen() && !broken_; }
+
+void Transaction::record(const odbc::Outcome& outcome)
+{
+    SQLCode = outcome.status;
+    SQLDBCode = outcome.diagnostics.empty() || outcome.status >= 0 ? 0 : outcome.diagnostics.front().native;
+    SQLErrText = outcome.status < 0 ? outcome.errorText() : QString();
+    SQLState = outcome.status < 0 ? outcome.sqlstate() : QString();
+    cause_ = causeOf(outcome);
+    if (isConnectionLost(cause_))
+        broken_ = true;
+}
+
+odbc::Outcome Transaction::run(Operation op)
+{
+    if (!worker_ || !session_)
+        return notConnected();
+    auto result = std::make_shared<odbc::Outcome>();
+    const WaitEnd end = waitFor(
+        *worker_,
+        [session = session_, op = std::move(op), result] {
+            *result = op(*session);
+            if (result->status < 0 && session->connection.isOpen() && session->connection.isDead())
+                result->connectionDead = true;
+        },
+        limit_);
+    if (end == WaitEnd::Done)
+        return std::move(*result);
+    // The call may still be running: its connection is left to it, and
+    // whatever the connection held is gone with it.
+    letGoOfSession();
+    broken_ = true;
+    holdsChanges_ = false;
+    if (end == WaitEnd::TimedOut)
+        return odbc::failure(QLatin1String(timedOutState),
+                             QStringLiteral("The database did not answer within %1.").arg(secondsText(limit_)));
+    return odbc::failure(QLatin1String(cancelledState), QStringLiteral("The wait for the database was cancelled."));
+}
+
+odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)
+{
+    letGoOfSession();
+    worker_ = std::make_unique<Worker>();
+    session_ = std::make_shared<Session>();
     broken_ = false;
     holdsChanges_ = false;
-    return outcome;
+    return run([settings](Session& s) {
+        odbc::Outcome outcome = settings.open(s.connection);
+        if (outcome.status != 0)
+            return outcome;
+        const QString dbms = s.connection.info(SQL_DBMS_NAME);
+        s.product = dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)         ? Product::SQLite
+                    : dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ? Product::PostgreSQL
+                                                                                        : Product::Other;
+        if (s.product == Product::SQLite) {
+            // The SQLite driver names the database file here.
+            const QString name = s.connection.info(SQL_DATABASE_NAME);
+            s.databaseFile = name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
+            s.file = identify(s.databaseFile);
+        }
+        return outcome;
+    });
 }
 
 void Transaction::connect()
 {
-    connectedWith_ = settings();
-    record(open(*connectedWith_));
+    ConnectionSettings wanted = settings();
+    limit_ = waitLimitFor(wanted.dataSourceName());
+    wanted.waitLimit = limit_;
+    connectedWith_ = wanted;
+    record(openSession(wanted));
 }
 
-bool Transaction::reconnectIfLost()
+namespace {
+odbc::Outcome fileMoved(const QString& file)
 {
-    if (!connectedWith_ || (connection_.isOpen() && !broken_))
-        return true;
-    // Whatever the lost connection held is gone with it.
-    const odbc::Outcome outcome = open(*connectedWith_);
+    return odbc::failure(QLatin1String(fileMovedState),
+                         QStringLiteral("The database file %1 was moved, replaced or removed while the program was "
+                                        "running; nothing was sent to it.")
+                             .arg(file));
+}
+} // namespace
+
+bool Transaction::fileStillThere() const
+{
+    return !session_ || !session_->file || identify(session_->databaseFile) == session_->file;
+}
+
+bool Transaction::ensureSession()
+{
+    if (!connectedWith_) {
+        record(notConnected());
+        return false;
+    }
+    if (session_ && !broken_ && session_->connection.isOpen()) {
+        if (fileStillThere())
+            return true;
+        // Nothing more goes into the old file; the next action opens the one now in its place.
+        record(fileMoved(session_->databaseFile));
+        broken_ = true;
+        return false;
+    }
+    const odbc::Outcome outcome = openSession(*connectedWith_);
     if (outcome.status < 0) {
         record(outcome);
         return false;
     }
     return true;
-}
-
-std::optional<odbc::Statement> Transaction::newStatement()
-{
-    if (!reconnectIfLost())
-        return std::nullopt;
-    odbc::Outcome outcome;
-    auto statement = connection_.statement(outcome);
-    if (!statement)
-        record(outcome);
-    return statement;
 }
 
 template <class Attempt>
@@ -90,111 +360,188 @@ void Transaction::withOneRetry(Attempt attempt)
     // A statement that found the connection dropped is tried once more on a
     // new one, unless earlier changes were lost with the old one: then the
     // failure must be seen.
-    if (SQLCode < 0 && broken_ && !heldChanges && connectedWith_)
+    if (SQLCode < 0 && isConnectionLost(cause_) && !heldChanges && connectedWith_)
         attempt();
-}
-
-void Transaction::endReadOnlyTransaction()
-{
-    // Not recorded: the scripts see the outcome of their own statement.
-    if (!holdsChanges_ && connection_.isOpen())
-        connection_.rollback();
 }
 
 void Transaction::execute(const QString& sql, std::vector<Param> params)
 {
-    withOneRetry([&] { executeOnce(sql, params); });
+    withOneRetry([&] {
+        if (!ensureSession())
+            return;
+        holdsChanges_ = true;
+        record(run([sql, params](Session& s) { return runChange(s.connection, sql, params); }));
+    });
 }
-
-void Transaction::executeOnce(const QString& sql, const std::vector<Param>& params)
-{
-    auto statement = newStatement();
-    if (!statement)
-        return;
-    holdsChanges_ = true;
-    odbc::Outcome outcome = statement->prepare(sql);
-    if (outcome.status >= 0)
-        outcome = statement->bind(params);
-    if (outcome.status >= 0)
-        outcome = statement->execute();
-    record(outcome);
-}
-
-namespace {
-
-odbc::Outcome receive(odbc::Statement& statement, const std::vector<Into>& into)
-{
-    // Read every column first, so a failure leaves the variables as they were.
-    std::vector<std::variant<Int, Text>> values;
-    SQLUSMALLINT column = 1;
-    for (const Into& target : into) {
-        odbc::Outcome outcome;
-        if (std::holds_alternative<Int*>(target)) {
-            Int v;
-            outcome = statement.getInteger(column, v);
-            values.emplace_back(v);
-        } else {
-            Text v;
-            outcome = statement.getText(column, v);
-            values.emplace_back(v);
-        }
-        if (outcome.status < 0)
-            return outcome;
-        ++column;
-    }
-    for (std::size_t i = 0; i < into.size(); ++i) {
-        if (auto* p = std::get_if<Int*>(&into[i]))
-            **p = std::get<Int>(values[i]);
-        else
-            *std::get<Text*>(into[i]) = std::get<Text>(values[i]);
-    }
-    return {};
-}
-
-} // namespace
 
 void Transaction::selectInto(const QString& sql, std::vector<Param> params, std::vector<Into> into)
 {
-    withOneRetry([&] { selectIntoOnce(sql, params, into); });
+    select(sql, params, into, false);
 }
 
-void Transaction::selectIntoOnce(const QString& sql, const std::vector<Param>& params, const std::vector<Into>& into)
+void Transaction::selectForChange(const QString& sql, std::vector<Param> params, std::vector<Into> into)
 {
-    auto statement = newStatement();
-    if (!statement)
-        return;
-    odbc::Outcome outcome = statement->prepare(sql);
-    if (outcome.status >= 0)
-        outcome = statement->bind(params);
-    if (outcome.status >= 0)
-        outcome = statement->execute();
-    if (outcome.status == 0) {
-        outcome = statement->fetch();
-        if (outcome.status == 0) {
-            outcome = receive(*statement, into);
-            // A select into variables must find exactly one row.
-            if (outcome.status == 0 && statement->fetch().status == 0)
-                outcome = odbc::failure(QStringLiteral("21000"),
-                                        QStringLiteral("Select returned more than one row."));
-        }
-    }
-    statement.reset();
-    record(outcome);
-    endReadOnlyTransaction();
+    select(sql, params, into, true);
+}
+
+void Transaction::select(const QString& sql, const std::vector<Param>& params, const std::vector<Into>& into,
+                         bool forChange)
+{
+    const std::vector<Kind> kinds = kindsOf(into);
+    withOneRetry([&] {
+        if (!ensureSession())
+            return;
+        if (forChange)
+            holdsChanges_ = true;
+        const bool endRead = !holdsChanges_;
+        auto values = std::make_shared<std::vector<Value>>();
+        const odbc::Outcome outcome = run([sql, params, kinds, values, endRead](Session& s) {
+            odbc::Outcome o = selectOne(s.connection, sql, params, kinds, *values);
+            // Not recorded: the scripts see the outcome of their own statement.
+            if (endRead)
+                s.connection.rollback();
+            return o;
+        });
+        if (outcome.status == 0)
+            assign(into, *values);
+        record(outcome);
+    });
 }
 
 void Transaction::commit()
 {
-    record(connection_.commit());
-    if (SQLCode == 0)
+    if (!session_ || !session_->connection.isOpen()) {
+        record(notConnected());
+        return;
+    }
+    // A change made before the file moved must not be committed into the old one.
+    if (!fileStillThere()) {
+        record(fileMoved(session_->databaseFile));
+        broken_ = true;
+        return;
+    }
+    if (broken_) {
+        record(odbc::failure(QStringLiteral("08S01"), QStringLiteral("The connection to the database was lost before "
+                                                                     "the commit; the change was not stored.")));
+        return;
+    }
+    record(run([](Session& s) {
+        odbc::Outcome outcome = s.connection.commit();
+        // psqlODBC answers a commit on a connection it knows to be gone with
+        // success, without sending anything.
+        if (outcome.status == 0 && s.connection.isDead())
+            outcome = odbc::failure(QStringLiteral("08S01"),
+                                    QStringLiteral("The connection to the database was lost; the change was not stored."));
+        return outcome;
+    }));
+    if (SQLCode == 0) {
         holdsChanges_ = false;
+        return;
+    }
+    // What the connection's transaction holds now is not known (the SQLite
+    // driver goes on as if a transaction were open after a failed COMMIT, and
+    // commits every later statement at once): it is made anew.
+    broken_ = true;
+    holdsChanges_ = false;
 }
 
 void Transaction::rollback()
 {
-    record(connection_.rollback());
+    if (!session_ || !session_->connection.isOpen()) {
+        // Nothing is held by a connection that is gone.
+        holdsChanges_ = false;
+        record(notConnected());
+        return;
+    }
+    record(run([](Session& s) {
+        s.cursor.reset();
+        return s.connection.rollback();
+    }));
+    cursorOpen_ = false;
     if (SQLCode == 0)
         holdsChanges_ = false;
+}
+
+// ---- the dynamic cursor -------------------------------------------------------
+
+void Transaction::openCursor(const QString& sql)
+{
+    withOneRetry([&] {
+        if (!ensureSession())
+            return;
+        cursorOpen_ = false;
+        const bool endRead = !holdsChanges_;
+        const odbc::Outcome outcome = run([sql, endRead](Session& s) {
+            s.cursor.reset();
+            odbc::Outcome o;
+            auto statement = s.connection.statement(o);
+            if (!statement)
+                return o;
+            o = statement->executeDirect(sql);
+            if (o.status == 0) {
+                s.cursor = std::move(statement);
+            } else if (endRead) {
+                statement.reset();
+                s.connection.rollback();
+            }
+            return o;
+        });
+        cursorOpen_ = outcome.status == 0;
+        record(outcome);
+    });
+}
+
+void Transaction::fetchCursor(const std::vector<Into>& into)
+{
+    if (!cursorOpen_ || !session_) {
+        record(cursorNotOpen());
+        return;
+    }
+    const std::vector<Kind> kinds = kindsOf(into);
+    auto values = std::make_shared<std::vector<Value>>();
+    const odbc::Outcome outcome = run([kinds, values](Session& s) {
+        if (!s.cursor)
+            return cursorNotOpen();
+        odbc::Outcome o = s.cursor->fetch();
+        if (o.status == 0)
+            o = receive(*s.cursor, kinds, *values);
+        return o;
+    });
+    if (outcome.status == 0)
+        assign(into, *values);
+    record(outcome);
+}
+
+void Transaction::closeCursor()
+{
+    if (!cursorOpen_ || !session_) {
+        record(cursorNotOpen());
+        return;
+    }
+    cursorOpen_ = false;
+    const bool endRead = !holdsChanges_;
+    record(run([endRead](Session& s) {
+        if (!s.cursor)
+            return cursorNotOpen();
+        odbc::Outcome o = s.cursor->closeCursor();
+        s.cursor.reset();
+        if (endRead)
+            s.connection.rollback();
+        return o;
+    }));
+}
+
+void Transaction::dropCursor() noexcept
+{
+    if (!cursorOpen_ || !session_ || !worker_)
+        return;
+    cursorOpen_ = false;
+    // Not waited for: the worker runs it before anything posted later.
+    worker_->post([s = session_, endRead = !holdsChanges_] {
+        s->cursor.reset();
+        if (endRead)
+            s->connection.rollback();
+    });
 }
 
 // ---- dynamic SQL ------------------------------------------------------------
@@ -207,11 +554,9 @@ void DynamicStagingArea::prepare(const QString& sql, Transaction& transaction)
 
 DynamicCursor::~DynamicCursor()
 {
-    if (statement_) {
-        statement_.reset();
+    if (open_)
         if (Transaction* transaction = area_.transaction())
-            transaction->endReadOnlyTransaction();
-    }
+            transaction->dropCursor();
 }
 
 void DynamicCursor::open()
@@ -219,18 +564,8 @@ void DynamicCursor::open()
     Transaction* transaction = area_.transaction();
     if (!transaction)
         return;
-    statement_.reset();
-    transaction->withOneRetry([&] {
-        auto statement = transaction->newStatement();
-        if (!statement)
-            return;
-        odbc::Outcome outcome = statement->executeDirect(area_.sql());
-        transaction->record(outcome);
-        if (outcome.status == 0)
-            statement_ = std::move(statement);
-    });
-    if (!statement_)
-        transaction->endReadOnlyTransaction();
+    transaction->openCursor(area_.sql());
+    open_ = transaction->SQLCode == 0;
 }
 
 void DynamicCursor::fetch(std::vector<Into> into)
@@ -238,30 +573,20 @@ void DynamicCursor::fetch(std::vector<Into> into)
     Transaction* transaction = area_.transaction();
     if (!transaction)
         return;
-    if (!statement_) {
-        transaction->record(odbc::failure(QStringLiteral("24000"), QStringLiteral("Cursor is not open.")));
+    if (!open_) {
+        transaction->fetchCursor({});  // records that it is not open
         return;
     }
-    odbc::Outcome outcome = statement_->fetch();
-    if (outcome.status == 0)
-        outcome = receive(*statement_, into);
-    transaction->record(outcome);
+    transaction->fetchCursor(into);
 }
 
 void DynamicCursor::close()
 {
     Transaction* transaction = area_.transaction();
-    if (!statement_) {
-        if (transaction)
-            transaction->record(odbc::failure(QStringLiteral("24000"), QStringLiteral("Cursor is not open.")));
+    if (!transaction)
         return;
-    }
-    odbc::Outcome outcome = statement_->closeCursor();
-    statement_.reset();
-    if (transaction) {
-        transaction->record(outcome);
-        transaction->endReadOnlyTransaction();
-    }
+    open_ = false;
+    transaction->closeCursor();
 }
 
 } // namespace rt

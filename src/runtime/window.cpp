@@ -66,7 +66,7 @@ void Window::finishClose()
     fire([this] { destroy(); });
     emit closed();
     // Never deleted at once: the handler that closed it may still be running.
-    deleteLater();
+    deleteWhenScriptsEnd(this);
 }
 
 bool close(Window* window)

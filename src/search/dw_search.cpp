@@ -1,7 +1,10 @@
 #include "search/dw_search.h"
 
+#include "runtime/failure_cause.h"
 #include "runtime/layout_units.h"
 #include "runtime/message_box.h"
+#include "runtime/waiting.h"
+#include "runtime/worker.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -115,16 +118,41 @@ long dw_search::retrieve(const search::Filter& filter)
 {
     // The rows listed before go first, not after the new ones are read: a
     // refresh of the largest table would otherwise hold both listings and the
-    // driver's copy of the rows at once. Nothing is painted in between.
+    // driver's copy of the rows at once.
     model_->setRows({});
+    odbc::Outcome outcome;
     std::vector<faq::Row> rows;
-    const odbc::Outcome outcome =
-        !settings_                 ? odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."))
-        : filter.listsEverything() ? faq::loadRows(*settings_, rows)
-                                   : faq::loadRows(*settings_, rows, rowFilterFor(filter));
+    if (!settings_) {
+        outcome = odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."));
+    } else {
+        // Read on a thread of its own while the window keeps painting. The
+        // task owns copies of all it uses: it may outlive a wait given up on.
+        auto read = std::make_shared<std::pair<odbc::Outcome, std::vector<faq::Row>>>();
+        rt::Worker worker;
+        const rt::WaitEnd end = rt::waitFor(
+            worker,
+            [settings = *settings_, filter, read] {
+                read->first = filter.listsEverything() ? faq::loadRows(settings, read->second)
+                                                       : faq::loadRows(settings, read->second, rowFilterFor(filter));
+            },
+            settings_->waitLimit);
+        if (end == rt::WaitEnd::Done) {
+            outcome = std::move(read->first);
+            rows = std::move(read->second);
+        } else {
+            worker.retire();
+            outcome = end == rt::WaitEnd::TimedOut
+                          ? odbc::failure(QLatin1String(rt::timedOutState),
+                                          QStringLiteral("The database did not answer within %1.")
+                                              .arg(rt::secondsText(settings_->waitLimit)))
+                          : odbc::failure(QLatin1String(rt::cancelledState),
+                                          QStringLiteral("The wait for the database was cancelled."));
+        }
+    }
     if (!outcome.ok()) {
         model_->setRows({});
-        rt::messageBox(QStringLiteral("Search failed"), outcome.errorText());
+        rt::messageBox(QStringLiteral("Search failed"), outcome.errorText(),
+                       rt::explanation(rt::causeOf(outcome), settings_ ? settings_->waitLimit : rt::defaultWaitLimit));
         return -1;
     }
     model_->setRows(std::move(rows));

@@ -267,21 +267,32 @@ void w_search::cb_delete_clicked()
             rt::Transaction& sqlca = s.need(g.SQLCA);
             s.line(4); faq::deleteEntry(sqlca, g.rbr);
             s.line(5); if (sqlca.SQLCode != 0) {
-                // A delete that matched nothing comes back as "no data" without a text.
-                const QString text = sqlca.SQLErrText.isEmpty() && sqlca.SQLCode == 100
-                                         ? QStringLiteral("No entry was changed.")
-                                         : sqlca.SQLErrText;
-                s.line(6); rt::messageBox(QStringLiteral("DELETE FROM faq WHERE rbr=") + *rt::toText(g.rbr), text);
-                // Nothing of a failed change may reach a later commit.
-                sqlca.rollback();
+                s.line(6); deleteFailed(sqlca);
                 s.line(7);
             } else {
                 s.line(8); sqlca.commit();
+                // A commit that failed is a failed delete, said as such.
+                if (sqlca.SQLCode != 0)
+                    deleteFailed(sqlca);
             }
             s.line(10); s.need(cb_search); rt::fire([this] { cb_search_clicked(); });
         }
     }
     s.end(14);
+}
+
+void w_search::deleteFailed(rt::Transaction& sqlca)
+{
+    // A delete that matched nothing comes back as "no data" without a text.
+    const QString text = sqlca.SQLErrText.isEmpty() && sqlca.SQLCode == 100 ? QStringLiteral("No entry was changed.")
+                                                                            : sqlca.SQLErrText;
+    QString why = sqlca.explanation();
+    if (sqlca.outcomeUnknown())
+        why += QStringLiteral("\n\nIt is not known whether the database deleted the entry; the list shows what it "
+                              "holds now.");
+    rt::messageBox(QStringLiteral("DELETE FROM faq WHERE rbr=") + *rt::toText(g.rbr), text, why.trimmed());
+    // Nothing of a failed change may reach a later commit.
+    sqlca.rollback();
 }
 
 void w_search::cb_close_clicked()

@@ -1,6 +1,7 @@
 #pragma once
 // The search window: the program's main window for the whole run.
 
+#include "runtime/transaction.h"
 #include "runtime/window.h"
 #include "search/criteria.h"
 
@@ -60,6 +61,8 @@ private:
     // Opens an entry window for the text; an entry that already has a window
     // brings that one to the front, so nothing typed there is lost.
     bool openEntryWindow(const QString& parm);
+    // The box of a delete whose statement or commit failed, and the rollback.
+    void deleteFailed(rt::Transaction& sqlca);
     // The entry number of a row as a 16-bit number; 0 when it has none.
     qint16 entryNumberOf(const rt::Script& s, long row);
 

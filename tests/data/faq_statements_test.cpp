@@ -63,7 +63,7 @@ TEST(FaqStatementTexts, AreTheFixedTextsWithAMarkerForEachValue)
 
 TEST_P(FaqStatements, HighestNumberOfAnEmptyTableIsNull)
 {
-    Int broj = qint16(0);
+    rt::Wide broj = 0;
     faq::highestNumber(t, broj);
     EXPECT_EQ(t.SQLCode, 0);
     EXPECT_FALSE(broj.has_value());
@@ -71,7 +71,7 @@ TEST_P(FaqStatements, HighestNumberOfAnEmptyTableIsNull)
     source().exec(QStringLiteral("INSERT INTO faq (rbr) VALUES (4), (17), (9), (32767), (-32768);"));
     faq::highestNumber(t, broj);
     EXPECT_EQ(t.SQLCode, 0);
-    EXPECT_EQ(broj, Int(32767));
+    EXPECT_EQ(broj, rt::Wide(32767));
 }
 
 // The date goes as the text mm/dd/yyyy. On PostgreSQL the test cluster reads
@@ -196,7 +196,7 @@ TEST_P(FaqStatements, FailuresInTheDatabaseReachTheErrorText)
 {
     source().exec(QStringLiteral("DROP TABLE faq;"));
     const QString missing = either(QStringLiteral("no such table: faq"), QStringLiteral("relation \"faq\" does not exist"));
-    Int broj;
+    rt::Wide broj;
     faq::highestNumber(t, broj);
     EXPECT_LT(t.SQLCode, 0);
     EXPECT_TRUE(t.SQLErrText.contains(missing)) << t.SQLErrText.toStdString();

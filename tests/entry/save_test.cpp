@@ -120,12 +120,23 @@ TEST_F(Save, LineEndingsAndNoBreakSpacesFromElsewhereSurviveASave)
     RunningProgram::settle();
 }
 
-TEST_F(Save, ViewedEntryDeletedMeanwhileComesBackUnderItsNumber)
+// Deleted by someone else while shown: the save asks, and stores it again
+// under its number, dated today, only when told to.
+TEST_F(Save, ViewedEntryDeletedMeanwhileComesBackUnderItsNumberWhenAsked)
 {
     source.exec(QStringLiteral("INSERT INTO faq VALUES (5, 'w', 'q', '11/30/2026', 'p', 'l', 's');"));
     w_main& w = open(QStringLiteral("5"));
     source.exec(QStringLiteral("DELETE FROM faq;"));
+    program.answer({QStringLiteral("Cancel")});
     w.cb_save->click();
+    ASSERT_EQ(program.boxes().size(), 1u);
+    EXPECT_EQ(program.boxes()[0].answers, (QStringList{QStringLiteral("Save as entry 5 again"), QStringLiteral("Cancel")}));
+    EXPECT_FALSE(w.isClosed());
+    EXPECT_EQ(stored("count(*)", 5), QStringLiteral("0"));
+
+    program.answer({QStringLiteral("Save as entry 5 again")});
+    w.cb_save->click();
+    EXPECT_TRUE(w.isClosed());
     EXPECT_EQ(stored("adresa", 5), QStringLiteral("w"));
     EXPECT_EQ(stored("datum", 5), todayIso());
     RunningProgram::settle();

@@ -22,6 +22,8 @@ public:
     w_search& search() const { return *g.w_search; }
     rt::Transaction& sqlca() const { return *g.SQLCA; }
     const std::vector<ShownBox>& boxes() const { return boxes_.shown(); }
+    // The answers the next questions get, in order.
+    void answer(const QStringList& answers) { boxes_.answer(answers); }
 
     // The entry windows open now, oldest first.
     static std::vector<w_main*> entryWindows();

@@ -22,3 +22,17 @@ BEGIN
                    || substr(NEW.datum, 4, 2) || ' 00:00:00'
      WHERE rowid = NEW.rowid;
 END;
+
+-- Entry numbers stay within 16 bits, as PostgreSQL's smallint keeps them:
+-- the program holds them in 16-bit integers. Rows already outside the range
+-- in an older database are left as they are.
+CREATE TRIGGER IF NOT EXISTS faq_rbr_range_insert BEFORE INSERT ON faq
+WHEN NEW.rbr NOT BETWEEN -32768 AND 32767
+BEGIN
+    SELECT RAISE(ABORT, 'entry number out of range (-32768 to 32767)');
+END;
+CREATE TRIGGER IF NOT EXISTS faq_rbr_range_update BEFORE UPDATE OF rbr ON faq
+WHEN NEW.rbr NOT BETWEEN -32768 AND 32767
+BEGIN
+    SELECT RAISE(ABORT, 'entry number out of range (-32768 to 32767)');
+END;

@@ -36,6 +36,10 @@ Cause causeOf(const QString& sqlstate, const QString& text, bool connectionDead)
         return Cause::Cancelled;
     if (sqlstate == QLatin1String(fileMovedState))
         return Cause::FileMoved;
+    // Our own look at an SQLite file the driver would not open comes first:
+    // the driver's "connect failed" says nothing.
+    if (containsAny(text, {"or its folder is read-only"}))
+        return Cause::ReadOnly;
     if (sqlstate == QLatin1String("IM002") || containsAny(text, {"Data source name not found"}))
         return Cause::NoDataSource;
     if (sqlstate == QLatin1String("IM003") || containsAny(text, {"Can't open lib", "file not found"}))
@@ -45,8 +49,8 @@ Cause causeOf(const QString& sqlstate, const QString& text, bool connectionDead)
         return Cause::LoginRefused;
     // The SQLite driver with NoCreat: sqlite3_open_v2 cannot open a file that is not there.
     // The SQLite driver with NoCreat says only "connect failed" for a file that is not there.
-    if (containsAny(text, {"[SQLite]connect failed", "unable to open database file", "database does not exist",
-                           "No such file or directory"}))
+    if (containsAny(text, {"[SQLite]connect failed", "unable to open database file", "No database file exists",
+                           "cannot be read with your account", "No such file or directory"}))
         return Cause::DatabaseMissing;
     if (containsAny(text, {"readonly database", "read-only", "Read-only file system", "attempt to write a readonly"}))
         return Cause::ReadOnly;
@@ -101,8 +105,9 @@ QString explanation(Cause cause, std::chrono::milliseconds limit)
             "mirt with the program's password (db/provision-postgresql.sh does).");
     case Cause::DatabaseMissing:
         return QStringLiteral(
-            "The database file of the data source FAQ is not there: it was moved or deleted. Put it back, or point "
-            "the data source FAQ at the right file; the program never makes an empty one in its place.");
+            "The database file of the data source FAQ cannot be opened: it was moved or deleted, or your account may "
+            "not read it. Put it back, or point the data source FAQ at the right file; the program never makes an "
+            "empty one in its place.");
     case Cause::ReadOnly:
         return QStringLiteral(
             "The database cannot be written: the file or its folder is read-only for your account, or it lies on a "

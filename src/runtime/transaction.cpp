@@ -8,6 +8,7 @@
 
 #include <odbcinst.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 
@@ -39,9 +40,11 @@ std::optional<std::chrono::milliseconds> parseSeconds(const QString& text)
     return std::chrono::milliseconds(static_cast<long long>(std::clamp(seconds, 0.2, 3600.0) * 1000.0));
 }
 
-SQLULEN wholeSeconds(std::chrono::milliseconds limit)
+// The drivers' own timeouts: a second past the program's limit, so the
+// program's wait ends first and the driver then frees a call given up on.
+SQLULEN driverSeconds(std::chrono::milliseconds limit)
 {
-    return static_cast<SQLULEN>(std::ceil(static_cast<double>(limit.count()) / 1000.0));
+    return static_cast<SQLULEN>(std::ceil(static_cast<double>(limit.count()) / 1000.0)) + 1;
 }
 
 using Value = std::variant<Int, Text, Wide>;
@@ -182,6 +185,36 @@ QString ConnectionSettings::dataSourceName() const
     return {};
 }
 
+namespace {
+
+QString dataSourceSetting(const QString& dataSource, const char* key)
+{
+    char value[4096] = {};
+    const QByteArray section = dataSource.toUtf8();
+    if (dataSource.isEmpty() || SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini") <= 0)
+        return {};
+    return QString::fromUtf8(value);
+}
+
+// What keeps SQLite from a database file, in words: the SQLite driver says
+// only "connect failed" or "unable to open database file", whatever it was.
+QString whyTheFileWouldNotOpen(const QString& file)
+{
+    if (file.isEmpty())
+        return {};
+    const QByteArray path = QFile::encodeName(file);
+    if (::access(path.constData(), F_OK) != 0)
+        return QStringLiteral("No database file exists at %1.").arg(file);
+    if (::access(path.constData(), R_OK) != 0)
+        return QStringLiteral("The database file %1 cannot be read with your account's rights.").arg(file);
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    if (::access(path.constData(), W_OK) != 0 || ::access(folder.constData(), W_OK) != 0)
+        return QStringLiteral("The database file %1 or its folder is read-only.").arg(file);
+    return {};
+}
+
+} // namespace
+
 odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
 {
     if (dbms.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) != 0)
@@ -189,20 +222,30 @@ odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
     const QString text = connectString();
     if (text.isEmpty())
         return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
-    return connection.open(text, autoCommit, wholeSeconds(waitLimit));
+    odbc::Outcome outcome = connection.open(text, autoCommit, driverSeconds(waitLimit));
+    addFileFindings(outcome, dataSourceSetting(dataSourceName(), "Database"));
+    return outcome;
 }
+
+void addFileFindings(odbc::Outcome& outcome, const QString& file)
+{
+    if (outcome.status >= 0 || file.isEmpty())
+        return;
+    const QString text = outcome.errorText();
+    if (!text.contains(QLatin1String("[SQLite]connect failed")) && !text.contains(QLatin1String("unable to open database file")))
+        return;
+    if (const QString why = whyTheFileWouldNotOpen(file); !why.isEmpty())
+        outcome.diagnostics.push_back({outcome.sqlstate(), 0, why});
+}
+
+QString ConnectionSettings::databaseFile() const { return dataSourceSetting(dataSourceName(), "Database"); }
 
 std::chrono::milliseconds waitLimitFor(const QString& dataSource)
 {
     if (const auto fromEnvironment = parseSeconds(qEnvironmentVariable("VETFAQ_WAIT_LIMIT")))
         return *fromEnvironment;
-    if (!dataSource.isEmpty()) {
-        char value[64] = {};
-        const QByteArray section = dataSource.toUtf8();
-        if (SQLGetPrivateProfileString(section.constData(), "WaitLimit", "", value, sizeof value, "odbc.ini") > 0)
-            if (const auto fromDataSource = parseSeconds(QString::fromLatin1(value)))
-                return *fromDataSource;
-    }
+    if (const auto fromDataSource = parseSeconds(dataSourceSetting(dataSource, "WaitLimit")))
+        return *fromDataSource;
     return defaultWaitLimit;
 }
 
@@ -266,6 +309,7 @@ odbc::Outcome Transaction::run(Operation op)
             *result = op(*session);
             if (result->status < 0 && session->connection.isOpen() && session->connection.isDead())
                 result->connectionDead = true;
+            addFileFindings(*result, session->databaseFile);
         },
         limit_);
     if (end == WaitEnd::Done)

@@ -65,7 +65,13 @@ struct ConnectionSettings {
     QString dataSourceName() const;
     // Connects through ODBC with these settings. Runs on the calling thread.
     odbc::Outcome open(odbc::Connection& connection) const;
+    // The Database setting of the data source (an SQLite file), or an empty text.
+    QString databaseFile() const;
 };
+
+// Where an SQLite database file would not open, adds what a look at the file
+// finds (missing, unreadable, read-only) to the failure's records.
+void addFileFindings(odbc::Outcome& outcome, const QString& file);
 
 class Transaction {
 public:

@@ -166,6 +166,7 @@ WaitEnd waitFor(Worker& worker, std::function<void()> task, std::chrono::millise
     QPointer<WaitBox> box;
     QTimer boxTimer;
     boxTimer.setSingleShot(true);
+    boxTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&boxTimer, &QTimer::timeout, &scope, [&] {
         box = new WaitBox(QApplication::activeWindow(), limit);
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -190,6 +191,7 @@ WaitEnd waitFor(Worker& worker, std::function<void()> task, std::chrono::millise
 
     QTimer limitTimer;
     limitTimer.setSingleShot(true);
+    limitTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&limitTimer, &QTimer::timeout, &scope, [&] {
         end = WaitEnd::TimedOut;
         stop = true;

@@ -150,6 +150,8 @@ long dw_search::retrieve(const search::Filter& filter)
         }
     }
     if (!outcome.ok()) {
+        if (settings_)
+            rt::addFileFindings(outcome, settings_->databaseFile());
         model_->setRows({});
         rt::messageBox(QStringLiteral("Search failed"), outcome.errorText(),
                        rt::explanation(rt::causeOf(outcome), settings_ ? settings_->waitLimit : rt::defaultWaitLimit));

@@ -2,39 +2,27 @@
 
 #include "dialogs/w_da_ne.h"
 #include "support/dialog_driver.h"
+#include "support/own_server.h"
 #include "support/running_program.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const QString kClusterScript = QStringLiteral(VETFAQ_SOURCE_DIR "/tests/support/pg-cluster.sh");
 
 // A PostgreSQL server of this test's own, since it is stopped on purpose.
 class ServerLost : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (const auto why = ThrowawayDataSource::unavailable(ThrowawayDataSource::Backend::PostgreSQL)) {
+        server_.emplace();
+        if (server_->why()) {
             if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))
-                FAIL() << why->toStdString();
-            GTEST_SKIP() << why->toStdString();
-        }
-        ASSERT_TRUE(server(QStringLiteral("start")));
-        started_ = true;
-        QFile env(folder_.filePath(QStringLiteral("env")));
-        ASSERT_TRUE(env.open(QIODevice::ReadOnly));
-        for (const QByteArray& line : env.readAll().split('\n')) {
-            const auto eq = line.indexOf('=');
-            if (eq > 0)
-                qputenv(line.left(eq).constData(), line.mid(eq + 1));
+                FAIL() << server_->why()->toStdString();
+            GTEST_SKIP() << server_->why()->toStdString();
         }
         source_.emplace(ThrowawayDataSource::Backend::PostgreSQL);
         source_->exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
@@ -44,23 +32,15 @@ protected:
     void TearDown() override
     {
         program_.reset();
-        if (paused_)
-            server(QStringLiteral("resume"));
         source_.reset();
-        if (started_)
-            server(QStringLiteral("stop"));
+        server_.reset();
     }
     bool server(const QString& action)
     {
-        const int code = QProcess::execute(kClusterScript, {action, folder_.path()});
-        if (action == QLatin1String("pause"))
-            paused_ = code == 0;
-        if (action == QLatin1String("resume")) {
-            paused_ = code != 0;
-            if (source_)
-                source_->dropSession();
-        }
-        return code == 0;
+        const bool done = action == QLatin1String("pause") ? server_->pause() : server_->resume();
+        if (action == QLatin1String("resume") && source_)
+            source_->dropSession();
+        return done;
     }
     bool shown(const QString& title) const
     {
@@ -68,9 +48,7 @@ protected:
                            [&](const ShownBox& b) { return b.title == title && !b.text.isEmpty(); });
     }
 
-    QTemporaryDir folder_;
-    bool started_ = false;
-    bool paused_ = false;
+    std::optional<OwnServer> server_;
     std::optional<ThrowawayDataSource> source_;
     std::optional<RunningProgram> program_;
 };
@@ -97,6 +75,9 @@ TEST_F(ServerLost, EveryActionSaysSoKeepsWhatWasTypedAndWorksAgainOnceTheServerI
         viewed->close();
     fresh->cb_save->click();
     EXPECT_TRUE(shown(QStringLiteral("ERROR!")));
+    // The box says why, not only which statement.
+    EXPECT_TRUE(program.boxes().back().informative.contains(QStringLiteral("cannot be reached")))
+        << program.boxes().back().informative.toStdString();
     EXPECT_FALSE(fresh->isClosed());
     EXPECT_EQ(fresh->mle_adresa->toPlainText(), QStringLiteral("typed while the server was away"));
     g.rbr = 1;

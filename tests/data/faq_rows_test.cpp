@@ -71,8 +71,11 @@ TEST_P(grid_rows, NullsStayApartFromEmptyTextsAndNumbersComeBackWhole)
 {
     EXPECT_TRUE(load().empty());
 
-    // The SQLite table takes any whole number; the server's holds 16 bits.
+    // An older SQLite table may hold any whole number (today's schema keeps
+    // new ones to 16 bits); the server's holds 16 bits.
     const qint64 big = either(Q_INT64_C(4294967296), Q_INT64_C(32767));
+    if (backend() == Backend::SQLite)
+        source().exec(QStringLiteral("DROP TRIGGER faq_rbr_range_insert"));
     source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa, datum, lot) VALUES"
                                  " (1, NULL, NULL, NULL), (2, '', '2026-12-06 00:00:00', ''), ($1, 'x', NULL, 'y')"),
                   {big});

@@ -9,6 +9,10 @@
 #   pg-cluster.sh pause FOLDER   stops the server and keeps its data, as a
 #                                server that has gone away
 #   pg-cluster.sh resume FOLDER  starts it again on the same port
+#   pg-cluster.sh freeze FOLDER  stops every server process in its tracks
+#                                (SIGSTOP): connections stay open, nothing answers
+#   pg-cluster.sh thaw FOLDER    lets them run on
+#   pg-cluster.sh restart FOLDER restarts the server, dropping every connection
 #
 # FOLDER/env holds shell assignments of VETFAQ_TEST_PG_HOST, _PORT, _ADMIN and
 # _PASSWORD (the cluster's superuser, for the test fixture). VETFAQ_PG_BIN
@@ -115,7 +119,18 @@ EOF
     )
 }
 
+# The postmaster and its children, the postmaster first so it starts no new one.
+server_processes() {
+    local pid
+    pid=$(head -n 1 "$folder/data/postmaster.pid")
+    echo "$pid"
+    pgrep -P "$pid" || true
+}
+
 case $action in
+freeze) for pid in $(server_processes); do kill -STOP "$pid"; done ;;
+thaw) for pid in $(server_processes); do kill -CONT "$pid"; done ;;
+restart) as_server "$BIN/pg_ctl" -D "$folder/data" -l "$folder/server.log" -m fast -w -t 30 restart >/dev/null ;;
 pause) as_server "$BIN/pg_ctl" -D "$folder/data" -m fast -w stop >/dev/null ;;
 resume) as_server "$BIN/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 30 start >/dev/null ;;
 start)

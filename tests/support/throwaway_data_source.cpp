@@ -224,15 +224,30 @@ ThrowawayDataSource::ThrowawayDataSource(Backend backend, Schema schema) : backe
         openPostgreSQL(schema);
         return;
     }
+    sqliteFolder_ = dir_.path();
+    openSQLite(schema);
+}
+
+ThrowawayDataSource::ThrowawayDataSource(Schema schema, const QString& sqliteFolder) : sqliteFolder_(sqliteFolder)
+{
+    if (!dir_.isValid())
+        throw std::runtime_error("cannot make a temporary folder");
+    openSQLite(schema);
+}
+
+void ThrowawayDataSource::openSQLite(Schema schema)
+{
     static const bool pinned = (pin(sqliteDriver()), true);
     (void)pinned;
-    writeOdbcFiles(QStringLiteral("[SQLite3]\nDriver = %1\nDontDLClose = 1\n").arg(sqliteDriver()),
-                   QStringLiteral("[FAQ]\nDriver = SQLite3\nDatabase = %1\nTimeout = 5000\nJournalMode = WAL\n")
-                       .arg(databaseFile()));
+    // The database first: the data source never makes a missing file.
     if (schema == Schema::Faq)
         exec(readFile(QStringLiteral(VETFAQ_SOURCE_DIR "/db/sqlite.sql")));
     else
         Db{databaseFile()};
+    // The data source exactly as the provisioning writes it.
+    QString dsn = readFile(QStringLiteral(VETFAQ_SOURCE_DIR "/db/odbc-sqlite.ini.in"));
+    dsn.replace(QStringLiteral("@DRIVER@"), QStringLiteral("SQLite3")).replace(QStringLiteral("@DATABASE@"), databaseFile());
+    writeOdbcFiles(QStringLiteral("[SQLite3]\nDriver = %1\nDontDLClose = 1\n").arg(sqliteDriver()), dsn);
 }
 
 QString ThrowawayDataSource::name(Backend backend)
@@ -240,7 +255,7 @@ QString ThrowawayDataSource::name(Backend backend)
     return backend == Backend::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");
 }
 
-QString ThrowawayDataSource::databaseFile() const { return dir_.filePath(QStringLiteral("faq.db")); }
+QString ThrowawayDataSource::databaseFile() const { return sqliteFolder_ + QStringLiteral("/faq.db"); }
 
 std::vector<std::optional<QString>> ThrowawayDataSource::rows(const QString& sql, const QVariantList& values,
                                                               std::size_t maxRows) const

@@ -22,6 +22,8 @@ public:
 
     explicit ThrowawayDataSource(Schema schema = Schema::Faq);
     explicit ThrowawayDataSource(Backend backend, Schema schema = Schema::Faq);
+    // An SQLite database in the given folder (a small file system of the test's own, say).
+    ThrowawayDataSource(Schema schema, const QString& sqliteFolder);
     ~ThrowawayDataSource();
     ThrowawayDataSource(const ThrowawayDataSource&) = delete;
     ThrowawayDataSource& operator=(const ThrowawayDataSource&) = delete;
@@ -55,8 +57,11 @@ private:
     std::vector<std::optional<QString>> rows(const QString& sql, const QVariantList& values, std::size_t maxRows) const;
     pg_conn* adminConnection() const;
 
+    void openSQLite(Schema schema);
+
     Backend backend_ = Backend::SQLite;
     QTemporaryDir dir_;
+    QString sqliteFolder_;
     QString pgDatabase_;
     mutable pg_conn* pg_ = nullptr;
 };

@@ -121,12 +121,12 @@ QString explanation(Cause cause, std::chrono::milliseconds limit)
             "Another program is writing to the database file and did not finish in time. Try again in a moment.");
     case Cause::NotAnswering:
         return QStringLiteral(
-                   "The database did not answer within %1, so the action was stopped. The server may be hung or "
-                   "overloaded, or the network may be down; try again in a moment. The limit is set by the "
-                   "environment variable VETFAQ_WAIT_LIMIT or the data source's WaitLimit (in seconds).")
+                   "The action was stopped there. The server may be hung or overloaded, or the network may be down; "
+                   "try again in a moment. The limit of %1 is set by the environment variable VETFAQ_WAIT_LIMIT or "
+                   "the data source's WaitLimit (in seconds).")
             .arg(secondsText(limit));
     case Cause::Cancelled:
-        return QStringLiteral("You cancelled the wait for the database, so the action was stopped.");
+        return QStringLiteral("The action was stopped there, as you asked.");
     case Cause::ConnectionLost:
         return QStringLiteral(
             "The connection to the database server was lost. The next action connects again by itself; if the "

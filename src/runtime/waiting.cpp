@@ -1,5 +1,7 @@
 #include "runtime/waiting.h"
 
+#include "runtime/failure_cause.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -110,10 +112,9 @@ public:
     }
     void showElapsed(std::chrono::milliseconds elapsed)
     {
-        const auto seconds = [](std::chrono::milliseconds ms) { return (ms.count() + 500) / 1000; };
-        elapsed_->setText(QStringLiteral("%1 s so far; the action stops after %2 s.")
-                              .arg(seconds(elapsed))
-                              .arg(seconds(limit_)));
+        elapsed_->setText(QStringLiteral("%1 s so far; the action stops after %2.")
+                              .arg(elapsed.count() / 1000)
+                              .arg(secondsText(limit_)));
         setAccessibleDescription(elapsed_->text());
     }
 

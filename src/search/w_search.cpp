@@ -184,6 +184,7 @@ void w_search::cb_search_clicked()
     Script s(rt::event("clicked", "cb_search", "w_search"));
     s.line(1); s.need(dw_search).settrans(s.need(g.SQLCA));
     // The grid reports a failed retrieval itself and is then empty.
+    st_listed->setText(QStringLiteral("Searching\u2026"));
     s.line(2); s.need(dw_search).retrieve(criteria());
     showListed(dw_search->rowCount());
     s.line(3); s.setResult(0);

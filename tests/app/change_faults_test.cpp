@@ -6,17 +6,22 @@
 #include "dialogs/w_da_ne.h"
 #include "support/dialog_driver.h"
 #include "support/on_each_backend.h"
+#include "support/repaint_watch.h"
 #include "support/running_program.h"
 #include "support/small_file_system.h"
 #include "support/trace_capture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <iostream>
 
 namespace {
 
@@ -265,4 +270,40 @@ TEST(Numbering, AnEntryBeyond16BitsIsPassedOverAndNewEntriesKeepComing)
     }
     EXPECT_TRUE(program.boxes().empty()) << program.boxes().front().text.toStdString();
     EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq WHERE adresa = 'new'")), QStringLiteral("2"));
+}
+
+// Another program holds SQLite's write lock: the save waits about 5 s (the
+// data source's Timeout, which the driver waits twice), painting all along,
+// then says so and keeps the window.
+TEST(LockedDatabase, ASaveWaitsAboutFiveSecondsThenSaysWhyAndKeepsTheWindow)
+{
+    ThrowawayDataSource source;
+    source.exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
+    RunningProgram program;
+    w_main& w = RunningProgram::openEntry(QStringLiteral("1"));
+    w.cb_edit->click();
+    w.mle_adresa->setPlainText(QStringLiteral("typed"));
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(source.databaseFile()).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    RepaintWatch watch(&w);
+    QElapsedTimer clock;
+    clock.start();
+    program.click(w.cb_save);
+    const qint64 took = clock.elapsed();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    std::cout << "[ measured ] Save with the SQLite write lock held elsewhere: box after " << took
+              << " ms, window unpainted for at most " << watch.longestGap().count() << " ms" << std::endl;
+    EXPECT_GT(took, 4000);
+    EXPECT_LT(took, 8000);
+    EXPECT_LT(watch.longestGap(), std::chrono::milliseconds(500));
+    ASSERT_EQ(program.boxes().size(), 1u);
+    EXPECT_TRUE(program.boxes()[0].informative.contains(QStringLiteral("Another program is writing")));
+    EXPECT_FALSE(w.isClosed());
+    program.click(w.cb_save);
+    EXPECT_TRUE(w.isClosed());
+    EXPECT_EQ(storedAdresa(source, 1), QStringLiteral("typed"));
+    RunningProgram::settle();
 }

@@ -7,6 +7,7 @@
 #include "support/trace_capture.h"
 
 #include <QApplication>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -111,4 +112,25 @@ TEST(Startup, OpenTraceShowsTheSettingsConnectAndTheNestedWindowOpen)
     EXPECT_EQ(trace.lines().back(), "End event script open for class talvo, lib entry talvo");
     closeEverything();
     rt::fire([&] { app.destroy(); });
+}
+
+// Without a display the program says so in one line and ends with 1, instead
+// of Qt's abort and its advice to reinstall.
+TEST(Startup, WithoutADisplayOneClearLineAndExitCodeOne)
+{
+    for (const char* display : {"", ":77"}) {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(VETFAQ_PROGRAM), {});
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << display;
+        EXPECT_EQ(program.exitCode(), 1) << display;
+        const QString said = QString::fromLocal8Bit(program.readAllStandardError()).trimmed();
+        EXPECT_TRUE(said.startsWith(QStringLiteral("vetfaq: cannot open a window"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(u'\n')) << said.toStdString();
+    }
 }

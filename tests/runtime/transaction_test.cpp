@@ -134,6 +134,8 @@ TEST_P(TransactionOn, FailingStatementsReportTheDatabasesText)
     EXPECT_LT(t.SQLCode, 0);
     EXPECT_TRUE(t.SQLErrText.contains(QStringLiteral("entries are kept"))) << t.SQLErrText.toStdString();
     EXPECT_TRUE(t.SQLErrText.startsWith(QStringLiteral("SQLSTATE = "))) << t.SQLErrText.toStdString();
+    // One record, not the text and then an empty "SQLSTATE = P0001".
+    EXPECT_EQ(t.SQLErrText.count(QStringLiteral("SQLSTATE = ")), 1) << t.SQLErrText.toStdString();
 
     Int n;
     t.selectInto(QStringLiteral("SELECT count(*) FROM missing_table"), {}, {&n});

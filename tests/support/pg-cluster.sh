@@ -128,8 +128,9 @@ server_processes() {
 }
 
 case $action in
-freeze) for pid in $(server_processes); do kill -STOP "$pid"; done ;;
-thaw) for pid in $(server_processes); do kill -CONT "$pid"; done ;;
+# A child may end between the listing and the signal; the postmaster may not.
+freeze) for pid in $(server_processes); do kill -STOP "$pid" 2>/dev/null || [ "$pid" != "$(server_processes | head -n 1)" ]; done ;;
+thaw) for pid in $(server_processes); do kill -CONT "$pid" 2>/dev/null || true; done ;;
 restart) as_server "$BIN/pg_ctl" -D "$folder/data" -l "$folder/server.log" -m fast -w -t 30 restart >/dev/null ;;
 pause) as_server "$BIN/pg_ctl" -D "$folder/data" -m fast -w stop >/dev/null ;;
 resume) as_server "$BIN/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 30 start >/dev/null ;;

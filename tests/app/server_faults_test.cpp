@@ -11,6 +11,7 @@
 #include "support/running_program.h"
 
 #include <QElapsedTimer>
+#include <string>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -62,22 +63,12 @@ protected:
         return source_->scalar(QStringLiteral("SELECT adresa FROM faq WHERE rbr = $1"), {rbr}).value_or(QStringLiteral("<none>"));
     }
 
-    // Runs the action against the frozen server: how long it took and the
-    // longest time the search window went without painting meanwhile.
-    struct Measured {
-        std::chrono::milliseconds took, longestUnpainted;
-    };
+    // Runs the action against the frozen server, measured.
     Measured whileFrozen(const char* what, const std::function<void()>& action)
     {
         EXPECT_TRUE(server_->freeze());
-        RepaintWatch watch(&program().search());
-        QElapsedTimer clock;
-        clock.start();
-        action();
-        const Measured m{std::chrono::milliseconds(clock.elapsed()), watch.longestGap()};
+        const Measured m = measure(what, &program().search(), action);
         EXPECT_TRUE(server_->thaw());
-        std::cout << "[ measured ] " << what << " on a hung server: box after " << m.took.count()
-                  << " ms, window unpainted for at most " << m.longestUnpainted.count() << " ms" << std::endl;
         // Within the 2 s limit and a margin for a slow machine; painting all along.
         EXPECT_LT(m.took, 5s) << what;
         EXPECT_LT(m.longestUnpainted, 500ms) << what;
@@ -100,20 +91,20 @@ TEST_F(ServerFaults, AHungServerEndsEachActionWithinTheLimitWhileTheWindowPaints
     w.cb_edit->click();
     w.mle_adresa->setPlainText(QStringLiteral("typed while the server hung"));
 
-    whileFrozen("Search", [&] { p.click(p.search().cb_search); });
+    whileFrozen("Search on a hung server", [&] { p.click(p.search().cb_search); });
     ASSERT_TRUE(lastBox());
     EXPECT_EQ(lastBox()->title, QStringLiteral("Search failed"));
     EXPECT_TRUE(lastBox()->informative.contains(QStringLiteral("limit of 2 s")))
         << lastBox()->informative.toStdString();
 
-    whileFrozen("Save", [&] { p.click(w.cb_save); });
+    whileFrozen("Save on a hung server", [&] { p.click(w.cb_save); });
     EXPECT_EQ(lastBox()->title, QStringLiteral("ERROR!"));
     EXPECT_EQ(lastBox()->text, QStringLiteral("SELECT (rbr) FROM faq"));
     EXPECT_TRUE(lastBox()->informative.contains(QStringLiteral("stopped there")));
     EXPECT_FALSE(w.isClosed());
     EXPECT_EQ(w.mle_adresa->toPlainText(), QStringLiteral("typed while the server hung"));
 
-    whileFrozen("View", [&] { RunningProgram::openEntry(QStringLiteral("2")); });
+    whileFrozen("View on a hung server", [&] { RunningProgram::openEntry(QStringLiteral("2")); });
     EXPECT_EQ(lastBox()->title, QStringLiteral("DataBase Error!"));
 
     // The server is back: the same actions work, and nothing was lost.
@@ -210,7 +201,7 @@ TEST_F(ServerFaults, AfterARestartWhileIdleEveryActionWorksAtTheFirstTry)
         ASSERT_TRUE(server_->restart());
         source_->dropSession();
         const std::size_t before = p.boxes().size();
-        action.act();
+        measure((std::string(action.name) + " after a server restart").c_str(), &p.search(), action.act);
         EXPECT_EQ(p.boxes().size(), before) << action.name << ": " << lastBox()->title.toStdString() << " / "
                                             << lastBox()->text.toStdString();
         action.check();

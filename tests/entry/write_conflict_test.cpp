@@ -2,6 +2,7 @@
 // overwrite the first. Each answer of the question, on both databases.
 
 #include "support/on_each_backend.h"
+#include "support/repaint_watch.h"
 #include "support/running_program.h"
 
 #include <QClipboard>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -54,7 +57,7 @@ TEST_P(WriteConflict, ChangedByAnotherUserAsksAndEachAnswerDoesWhatItSays)
         source().exec(QStringLiteral("UPDATE faq SET adresa = 'theirs' WHERE rbr = 7"));
         const std::size_t before = program->boxes().size();
         program->answer({QString::fromLatin1(c.answer)});
-        program->click(w.cb_save);
+        measure((std::string("conflict answered ") + c.answer).c_str(), &w, [&] { program->click(w.cb_save); });
         ASSERT_EQ(program->boxes().size(), before + 1) << c.answer;
         const ShownBox& asked = program->boxes().back();
         EXPECT_TRUE(asked.text.contains(QStringLiteral("Entry 7 was changed"))) << asked.text.toStdString();

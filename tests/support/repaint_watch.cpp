@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include <iostream>
+
 RepaintWatch::RepaintWatch(QWidget* window) : window_(window)
 {
     clock_.start();
@@ -33,4 +35,16 @@ bool RepaintWatch::eventFilter(QObject* watched, QEvent* event)
 std::chrono::milliseconds RepaintWatch::longestGap() const
 {
     return std::chrono::milliseconds(std::max(longest_, clock_.elapsed() - lastPaint_));
+}
+
+Measured measure(const char* what, QWidget* window, const std::function<void()>& action)
+{
+    RepaintWatch watch(window);
+    QElapsedTimer clock;
+    clock.start();
+    action();
+    const Measured m{std::chrono::milliseconds(clock.elapsed()), watch.longestGap()};
+    std::cout << "[ measured ] " << what << ": took " << m.took.count() << " ms, window unpainted for at most "
+              << m.longestUnpainted.count() << " ms" << std::endl;
+    return m;
 }

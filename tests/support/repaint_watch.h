@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
 
 class RepaintWatch : public QObject {
 public:
@@ -30,3 +31,11 @@ private:
     qint64 longest_ = 0;
     int paints_ = 0;
 };
+
+// Runs the action with a watch on the window and prints how long it took
+// and how long the window went without painting, for the measurements in a
+// test log ("[ measured ] ..." lines).
+struct Measured {
+    std::chrono::milliseconds took, longestUnpainted;
+};
+Measured measure(const char* what, QWidget* window, const std::function<void()>& action);

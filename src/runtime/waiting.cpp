@@ -124,6 +124,8 @@ private:
     QPushButton* cancel_;
 };
 
+constexpr std::chrono::milliseconds quickCall{2};
+
 WaitEnd waitBlocking(const std::shared_ptr<Completion>& c, std::chrono::milliseconds limit)
 {
     std::unique_lock lock(c->mutex);
@@ -153,6 +155,13 @@ WaitEnd waitFor(Worker& worker, std::function<void()> task, std::chrono::millise
     });
     if (!onGuiThread)
         return waitBlocking(c, limit);
+    {
+        // Most calls are done within a millisecond or two: no events are
+        // processed for them, so the script runs on as if the call were its own.
+        std::unique_lock lock(c->mutex);
+        if (c->finished.wait_for(lock, quickCall, [&] { return c->done; }))
+            return WaitEnd::Done;
+    }
 
     // Events are processed here rather than in a nested QEventLoop: a window
     // closed by the running script must not be deleted under it, and Qt

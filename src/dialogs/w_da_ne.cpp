@@ -32,6 +32,7 @@ void w_da_ne::create()
     s.line(4); mle_tekst = new QPlainTextEdit(this);
     mle_tekst->setObjectName(QStringLiteral("mle_tekst"));
     mle_tekst->setReadOnly(true);  // display-only: the question cannot be changed
+    mle_tekst->setAccessibleName(QStringLiteral("Question"));
     mle_tekst->setFrameStyle(QFrame::NoFrame);
     mle_tekst->setFont(rt::font("Arial CE", 12));
     mle_tekst->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -98,6 +99,8 @@ void w_da_ne::mle_tekst_constructor()
     // Shown exactly as passed, leading blanks and all; null gives an empty field.
     s.line(1); s.need(mle_tekst).setPlainText(s.need(rt::messageObject()).StringParm.value_or(QString()));
     s.end(3);
+    // A screen reader reads the question as what the dialog is about.
+    setAccessibleDescription(mle_tekst->toPlainText().trimmed());
 }
 
 void w_da_ne::cb_ne_clicked()

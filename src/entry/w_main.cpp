@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <limits>
 
@@ -174,6 +175,22 @@ void w_main::create()
                            st_qu, mle_question, st_ko, mle_adresa, cb_close, mle_odgovor, gb_ram};
 
     gb_ram->lower();  // it frames all other controls
+    // Each label names its field, for the eye and for screen readers.
+    for (auto [caption, field] : {std::pair<QLabel*, QWidget*>{st_ko, mle_adresa}, {st_qu, mle_question},
+                                  {st_pr, em_proizvod}, {st_lot, em_lot}, {st_odgovor, mle_odgovor}}) {
+        caption->setBuddy(field);
+        field->setAccessibleName(caption->text().chopped(1));
+    }
+    rt::shortcuts(cb_edit, {QKeySequence(Qt::CTRL | Qt::Key_E)});
+    rt::shortcuts(cb_save, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    // Escape closes only a window that holds nothing typed.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (cb_close && pristine_ && typedTexts() == *pristine_)
+            cb_close->click();
+    });
+    if (cb_close)
+        cb_close->setToolTip(QStringLiteral("Close (Esc, when nothing was changed)"));
     rt::setTabOrder({{sle_rbr, 90}, {cb_save, 80}, {cb_edit, 70}, {em_lot, 40}, {em_proizvod, 30},
                      {mle_question, 20}, {mle_adresa, 10}, {cb_close, 100}, {mle_odgovor, 50}, {gb_ram, 60}});
     connect(cb_save, &QPushButton::clicked, this, [this] { rt::fire([this] { cb_save_clicked(); }); });
@@ -209,11 +226,11 @@ void w_main::open()
     s.line(5); const Int broj = rt::toInteger(s.need(rt::messageObject()).StringParm);
     s.line(7); if (broj && *broj > 0) {
         requested_ = *broj;
-        s.line(8); s.need(mle_adresa).setEnabled(false);
-        s.line(9); s.need(mle_question).setEnabled(false);
-        s.line(10); s.need(em_proizvod).setEnabled(false);
-        s.line(11); s.need(em_lot).setEnabled(false);
-        s.line(12); s.need(mle_odgovor).setEnabled(false);
+        s.line(8); rt::setEnabled(s.need(mle_adresa), false);
+        s.line(9); rt::setEnabled(s.need(mle_question), false);
+        s.line(10); rt::setEnabled(s.need(em_proizvod), false);
+        s.line(11); rt::setEnabled(s.need(em_lot), false);
+        s.line(12); rt::setEnabled(s.need(mle_odgovor), false);
         s.line(13); s.call(kOpenLoad, [&] { prikazifaq(*broj); });
         s.line(14);
     } else {
@@ -224,6 +241,13 @@ void w_main::open()
         }
     }
     s.end(21);
+    pristine_ = typedTexts();
+    // The keyboard starts where the work is: in "Who:" for a new entry,
+    // on "Edit FAQ" for one shown read-only.
+    if (rt::isEnabled(*mle_adresa))
+        mle_adresa->setFocus();
+    else
+        cb_edit->setFocus();
 }
 
 qint16 w_main::prikazifaq(qint16 broj)
@@ -395,6 +419,7 @@ w_main::Go w_main::settleBeforeSave(rt::Transaction& sqlca, Int& number, const f
             QGuiApplication::clipboard()->setText(asClipboardText(typed));
             showTexts(stored);
             shown_ = stored;
+            pristine_ = stored;
             unconfirmed_.reset();
         }
         return Go::Stop;
@@ -489,11 +514,11 @@ void w_main::cb_edit_clicked()
 {
     Script s(rt::event("clicked", "cb_edit", "w_main"));
     w_main& w = rt::parentWindow<w_main>(s, cb_edit);
-    s.line(1); s.need(w.mle_adresa).setEnabled(true);
-    s.line(2); s.need(w.mle_question).setEnabled(true);
-    s.line(3); s.need(w.em_proizvod).setEnabled(true);
-    s.line(4); s.need(w.em_lot).setEnabled(true);
-    s.line(5); s.need(w.mle_odgovor).setEnabled(true);
+    s.line(1); rt::setEnabled(s.need(w.mle_adresa), true);
+    s.line(2); rt::setEnabled(s.need(w.mle_question), true);
+    s.line(3); rt::setEnabled(s.need(w.em_proizvod), true);
+    s.line(4); rt::setEnabled(s.need(w.em_lot), true);
+    s.line(5); rt::setEnabled(s.need(w.mle_odgovor), true);
     s.line(7); s.setResult(0);
 }
 

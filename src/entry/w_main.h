@@ -82,6 +82,9 @@ private:
     // it; none for a new entry.
     std::optional<faq::EntryTexts> shown_;
     qint16 shownNumber_ = 0;
+    // The texts as the window showed them once opened; Escape closes only
+    // while they are unchanged.
+    std::optional<faq::EntryTexts> pristine_;
     // Texts a save sent whose commit may or may not have been stored.
     std::optional<faq::EntryTexts> unconfirmed_;
 };

@@ -4,7 +4,10 @@
 
 #include "runtime/script.h"
 
+#include <QColor>
 #include <QFont>
+#include <QKeySequence>
+#include <QPalette>
 #include <QPushButton>
 #include <QWidget>
 
@@ -33,6 +36,23 @@ std::vector<QWidget*> byTabOrder(std::initializer_list<std::pair<QWidget*, int>>
 void chainFocus(const std::vector<QWidget*>& ordered);
 // Both at once.
 void setTabOrder(std::initializer_list<std::pair<QWidget*, int>> controls);
+
+// Keyboard shortcuts for a command button, within its window (within the
+// control `scope` when one is given): each runs exactly what a click on the
+// button runs. The button's tooltip lists them.
+void shortcuts(QPushButton* button, std::initializer_list<QKeySequence> keys, QWidget* scope = nullptr);
+
+// Enables or disables a control, as the scripts do. A text field that is
+// disabled keeps the disabled look and takes no typing and no focus, yet its
+// text can still be scrolled, read at a contrast people can read, and copied
+// whole from its context menu: Qt's own disabled state would block all that.
+void setEnabled(QWidget& control, bool on);
+bool isEnabled(const QWidget& control);
+// The text colour of a disabled field: the style's greyed text, darkened
+// just enough to reach 4.5:1 against the field's background.
+QColor readableDisabledText(const QPalette& palette);
+// The contrast ratio of two colours (WCAG 2: 1 to 21).
+double contrast(const QColor& a, const QColor& b);
 
 // Ends a control: it disappears at once and is deleted once the running
 // handler has finished. The pointer is cleared, so a later use of it is a

@@ -3,6 +3,7 @@
 #include "runtime/display.h"
 #include "runtime/layout_units.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 
@@ -59,6 +60,9 @@ void Window::finishClose()
     if (closed_)
         return;
     closed_ = true;
+    // The keyboard goes back to the window this one was opened from.
+    if (isActiveWindow() && opener_ && opener_->isVisible())
+        opener_->activateWindow();
     // Windows opened from this one close with it, each running its own destroy script.
     for (Window* child : findChildren<Window*>(Qt::FindDirectChildrenOnly))
         child->QWidget::close();
@@ -96,7 +100,11 @@ void setStringParm(const std::optional<QString>& parm)
 
 bool show(Window* window)
 {
+    window->opener_ = QApplication::activeWindow();
     window->show();
+    // A window opened by an action takes the keyboard, as the user expects
+    // to type into it at once.
+    window->activateWindow();
     return true;
 }
 

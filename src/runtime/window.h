@@ -14,6 +14,11 @@ namespace rt {
 
 enum class WindowKind { Main, Popup, Response };
 
+class Window;
+namespace detail {
+bool show(Window* window);
+} // namespace detail
+
 class Window : public QWidget {
     Q_OBJECT
 public:
@@ -52,11 +57,14 @@ protected:
 
 private:
     friend bool close(Window* window);
+    friend bool detail::show(Window* window);
     void finishClose();
 
     WindowKind kind_;
     const char* name_;
     bool closed_ = false;
+    // The window that had the keyboard when this one opened.
+    QPointer<QWidget> opener_;
 };
 
 // The window a control stands on: a null control is a null object

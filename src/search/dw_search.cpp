@@ -1,6 +1,7 @@
 #include "search/dw_search.h"
 
 #include "runtime/failure_cause.h"
+#include "search/dw_search_accessible.h"
 #include "runtime/layout_units.h"
 #include "runtime/message_box.h"
 #include "runtime/waiting.h"
@@ -8,7 +9,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -66,6 +69,7 @@ faq::RowFilter rowFilterFor(const search::Filter& filter)
 
 dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretraga::Model(QLocale::system(), this))
 {
+    installGridAccessibility();
     setObjectName(QStringLiteral("dw_search"));
     setModel(model_);
     setItemDelegate(new NoFocusFrame(this));
@@ -75,6 +79,7 @@ dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretra
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
     setWordWrap(false);
+    setTabKeyNavigation(false);  // one stop in the window's tab order, not one per cell
     verticalScrollBar()->setTracking(true);  // rows move while the thumb is dragged
 
     verticalHeader()->hide();
@@ -97,6 +102,12 @@ dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretra
     // The entry numbers stay out of sight: their column cannot be widened.
     header->setSectionResizeMode(dw_pretraga::Rbr, QHeaderView::Fixed);
     takeHighlightColours();
+    // The frame spans the row: repaint it all when it moves.
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, viewport(), [this](const QModelIndex& current) {
+        viewport()->update();
+        if (hasFocus())
+            announceFocusedRow(this, current.row());
+    });
 }
 
 void dw_search::takeHighlightColours()
@@ -188,6 +199,67 @@ double dw_search::getitemnumber(long row, int column) const
         return errorMarker;
     const auto& rbr = model_->rows()[static_cast<std::size_t>(row - 1)].rbr;
     return rbr ? static_cast<double>(*rbr) : errorMarker;
+}
+
+void dw_search::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    if (!currentIndex().isValid() && model_->rowCount() > 0)
+        setCurrentIndex(model_->index(0, dw_pretraga::Adresa));
+    viewport()->update();
+}
+
+void dw_search::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
+}
+
+QModelIndex dw_search::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // The frame goes over whole rows: left and right have nowhere to go.
+    if (action == MoveLeft || action == MoveRight || action == MoveNext || action == MovePrevious)
+        return currentIndex();
+    // Home and End go to the first and the last row, as in any list.
+    if ((action == MoveHome || action == MoveEnd) && model_->rowCount() > 0)
+        return model_->index(action == MoveHome ? 0 : model_->rowCount() - 1, dw_pretraga::Adresa);
+    const QModelIndex to = QTableView::moveCursor(action, modifiers);
+    return to.isValid() ? model_->index(to.row(), dw_pretraga::Adresa) : to;
+}
+
+void dw_search::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool activates = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!activates || event->modifiers() != Qt::NoModifier) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!currentIndex().isValid())
+        return;
+    const int row = currentIndex().row() + 1;
+    if (key == Qt::Key_Space)
+        emit clicked(row);
+    else
+        emit doubleclicked(row);
+}
+
+void dw_search::paintEvent(QPaintEvent* event)
+{
+    QTableView::paintEvent(event);
+    if (!hasFocus() || !currentIndex().isValid())
+        return;
+    // The focus frame: a dotted line around the whole row, apart from the
+    // filled highlight of the chosen row, so the two never look alike.
+    const int row = currentIndex().row();
+    QRect frame;
+    for (int column = 0; column < model_->columnCount(); ++column)
+        frame = frame.united(visualRect(model_->index(row, column)));
+    QPainter painter(viewport());
+    QPen pen(palette().color(QPalette::WindowText), 2, Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(frame.adjusted(1, 1, -1, -1));
 }
 
 int dw_search::rowUnder(int y) const

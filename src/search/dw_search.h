@@ -1,7 +1,9 @@
 #pragma once
 // dw_search: the search window's result grid showing dw_pretraga. One line
-// per entry under the captions; rows are chosen only by the mouse, so the
-// keyboard and the scroll bar move the view and nothing else.
+// per entry under the captions. A click chooses a row, a double-click opens
+// it; from the keyboard the arrows move a focus frame over the rows, Space
+// is a click on the framed row and Enter a double-click. Moving alone
+// chooses nothing.
 
 #include "data/dw_pretraga_model.h"
 #include "runtime/transaction.h"
@@ -44,6 +46,11 @@ signals:
     void doubleclicked(int row);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

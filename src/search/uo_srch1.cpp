@@ -1,5 +1,6 @@
 #include "search/uo_srch1.h"
 
+#include "runtime/accessibility.h"
 #include "runtime/controls.h"
 #include "runtime/script.h"
 
@@ -41,6 +42,7 @@ int selectitem(QComboBox* list, int index)
 
 uo_srch1::uo_srch1(QWidget* parent) : QWidget(parent)
 {
+    rt::installAccessibility();
     setObjectName(QStringLiteral("uo_srch1"));
     setAutoFillBackground(false);
     setAcceptDrops(true);
@@ -71,6 +73,17 @@ void uo_srch1::create()
 std::vector<QWidget*> uo_srch1::tabOrder() const
 {
     return rt::byTabOrder({{ddlb_veza, 30}, {ddlb_polje, 20}, {sle_trazi, 10}});
+}
+
+void uo_srch1::nameFor(int number)
+{
+    const QString row = QStringLiteral("Criterion %1 ").arg(number);
+    if (sle_trazi)
+        sle_trazi->setAccessibleName(row + QStringLiteral("words"));
+    if (ddlb_polje)
+        ddlb_polje->setAccessibleName(row + QStringLiteral("field"));
+    if (ddlb_veza)
+        ddlb_veza->setAccessibleName(row + QStringLiteral("connective"));
 }
 
 search::Criterion uo_srch1::criterion() const

@@ -32,6 +32,8 @@ public:
     void constructors();
     // The row's controls in their tab order.
     std::vector<QWidget*> tabOrder() const;
+    // Names the row's controls for screen readers: "Criterion 2 words", ...
+    void nameFor(int number);
     // What the row holds now; a list with nothing chosen counts as its
     // first item, as its constructor chooses.
     search::Criterion criterion() const;

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <cmath>
 
@@ -119,6 +120,23 @@ void w_search::create()
                 if (cb_search)
                     cb_search->click();
             });
+    // The keyboard reaches every action: each key runs what the button's click runs.
+    rt::shortcuts(cb_search, {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+    rt::shortcuts(cb_new, {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    rt::shortcuts(cb_view, {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    rt::shortcuts(cb_delete, {QKeySequence(QKeySequence::Delete)}, dw_search);
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (uo_1 && uo_1->sle_trazi) {
+            uo_1->sle_trazi->setFocus(Qt::ShortcutFocusReason);
+            uo_1->sle_trazi->selectAll();
+        }
+    });
+    int number = 1;
+    for (uo_srch1* row : {uo_1, uo_2, uo_3, uo_4})
+        if (row)
+            row->nameFor(number++);
+    dw_search->setAccessibleName(QStringLiteral("Entries"));
     connect(dw_search, &::dw_search::clicked, this, [this](int row) { rt::fire([=, this] { dw_search_clicked(row); }); });
     connect(dw_search, &::dw_search::doubleclicked, this,
             [this](int row) { rt::fire([=, this] { dw_search_doubleclicked(row); }); });

@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "runtime/controls.h"
+
 #include <gtest/gtest.h>
 
 using Lines = std::vector<std::string>;
@@ -266,7 +268,7 @@ TEST_F(Save, WholeRoadSearchChooseViewEditChangeSave)
     const qint16 chosen = g.rbr;
     program.click(program.search().cb_view);
     w_main& w = RunningProgram::onlyEntryWindow();
-    EXPECT_FALSE(w.em_lot->isEnabled());
+    EXPECT_FALSE(rt::isEnabled(*w.em_lot));
     program.click(w.cb_edit);
     w.em_lot->setText(QStringLiteral("L-changed"));
     program.click(w.cb_save);

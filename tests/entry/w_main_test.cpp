@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "runtime/controls.h"
+
 #include <gtest/gtest.h>
 
 using Lines = std::vector<std::string>;
@@ -110,7 +112,7 @@ TEST_F(EntryWindow, NumberAboveZeroShowsTheEntryGreyedAndEditUnlocksIt)
     EXPECT_EQ(w.mle_odgovor->toPlainText(), QStringLiteral("Answer 17"));
     EXPECT_EQ(g.rbr, 17);
     for (QWidget* f : fields(w))
-        EXPECT_FALSE(f->isEnabled()) << f->objectName().toStdString();
+        EXPECT_FALSE(rt::isEnabled(*f)) << f->objectName().toStdString();
 
     // The load, with the loop's lines: one row, then no more.
     const Lines load = functionTrace("prikazifaq", {6, 8, 9, 13, 14, 19, 21, 23, 24, 25, 26, 27, 28, 29, 30, 36,
@@ -130,7 +132,7 @@ TEST_F(EntryWindow, NumberAboveZeroShowsTheEntryGreyedAndEditUnlocksIt)
     trace.clear();
     w.cb_edit->click();
     for (QWidget* f : fields(w))
-        EXPECT_TRUE(f->isEnabled()) << f->objectName().toStdString();
+        EXPECT_TRUE(rt::isEnabled(*f)) << f->objectName().toStdString();
     EXPECT_EQ(trace.lines(), (Lines{"Executing event script clicked for class cb_edit, lib entry w_main",
                                     "  Executing instruction at line 1", "  Executing instruction at line 2",
                                     "  Executing instruction at line 3", "  Executing instruction at line 4",
@@ -145,7 +147,7 @@ TEST_F(EntryWindow, AnythingButANumberAboveZeroStartsANewEntry)
         w_main& w = open(QString::fromLatin1(parm));
         EXPECT_EQ(w.sle_rbr->text(), QStringLiteral("10")) << parm;
         for (QWidget* f : fields(w))
-            EXPECT_TRUE(f->isEnabled()) << parm;
+            EXPECT_TRUE(rt::isEnabled(*f)) << parm;
         w.cb_close->click();
     }
     rt::openWithParm<w_main>(std::nullopt, g.w_search.data());
@@ -174,7 +176,7 @@ TEST_F(EntryWindow, MissingEntryLeavesTheFieldsEmptyGreyedAndSaysNothing)
     w_main& w = open(QStringLiteral("40"));
     EXPECT_TRUE(w.sle_rbr->text().isEmpty());
     EXPECT_TRUE(w.mle_adresa->toPlainText().isEmpty());
-    EXPECT_FALSE(w.mle_adresa->isEnabled());
+    EXPECT_FALSE(rt::isEnabled(*w.mle_adresa));
     EXPECT_TRUE(program.boxes().empty());
     EXPECT_EQ(g.rbr, 40);
 }
@@ -186,7 +188,7 @@ TEST_F(EntryWindow, FailuresOfTheLoadAndTheNumberingAreReported)
     ASSERT_EQ(program.boxes().size(), 1u);
     EXPECT_EQ(program.boxes()[0].title, QStringLiteral("DataBase Error!"));
     EXPECT_TRUE(program.boxes()[0].text.contains(QStringLiteral("faq")));
-    EXPECT_FALSE(viewed.mle_adresa->isEnabled());
+    EXPECT_FALSE(rt::isEnabled(*viewed.mle_adresa));
 
     w_main& fresh = open(QStringLiteral("0"));
     ASSERT_EQ(program.boxes().size(), 2u);

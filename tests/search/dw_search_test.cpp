@@ -158,7 +158,10 @@ TEST_F(grid_control, MouseReportsTheRowUnderItAndZeroOutsideTheRows)
     EXPECT_EQ(highlighted(), std::vector<long>{}) << "nothing is wired yet: the mouse alone highlights nothing";
 }
 
-TEST_F(grid_control, KeyboardAndScrollBarChangeNeitherHighlightNorAnythingReported)
+// Moving with the keys or the scroll bar moves the focus frame and the view
+// and reports nothing; Space on the framed row is a click on it, Enter a
+// double-click.
+TEST_F(grid_control, KeysMoveTheFrameSpaceClicksAndEnterDoubleClicksTheFramedRow)
 {
     fill(100);
     grid.retrieve();
@@ -166,10 +169,19 @@ TEST_F(grid_control, KeyboardAndScrollBarChangeNeitherHighlightNorAnythingReport
     grid.setFocus();
     grid.selectrow(3, true);
     QSignalSpy clicked(&grid, &dw_search::clicked);
-    for (auto key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Up, Qt::Key_Space})
+    QSignalSpy doubleclicked(&grid, &dw_search::doubleclicked);
+    for (auto key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Up, Qt::Key_Right})
         QTest::keyClick(&grid, key);
     grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
     EXPECT_EQ(highlighted(), std::vector<long>{3});
     EXPECT_FALSE(grid.selectionModel()->hasSelection());
-    EXPECT_EQ(clicked.size(), 0);
+    EXPECT_EQ(clicked.size() + doubleclicked.size(), 0);
+    EXPECT_EQ(grid.currentIndex().row(), 98) << "End, then Up";
+
+    QTest::keyClick(&grid, Qt::Key_Space);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    ASSERT_EQ(clicked.size(), 1);
+    EXPECT_EQ(clicked[0][0].toInt(), 99);
+    ASSERT_EQ(doubleclicked.size(), 1);
+    EXPECT_EQ(doubleclicked[0][0].toInt(), 99);
 }

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QTest>
 
+#include "runtime/controls.h"
+
 #include <gtest/gtest.h>
 
 using Lines = std::vector<std::string>;
@@ -120,7 +122,7 @@ TEST_F(SearchActions, ViewAndDoubleClickOpenTheEntryReadOnly)
     const qint16 first = static_cast<qint16>(program.search().dw_search->getitemnumber(1, 1));
     w_main& window = RunningProgram::onlyEntryWindow();
     EXPECT_EQ(window.sle_rbr->text(), QString::number(first));
-    EXPECT_FALSE(window.mle_adresa->isEnabled());
+    EXPECT_FALSE(rt::isEnabled(*window.mle_adresa));
     EXPECT_EQ(script(trace.lines(), "Executing event script doubleclicked for class dw_search, lib entry w_search"),
               framed("doubleclicked", "dw_search", {1, 2, 3, 4, 5, 6, 10}));
 
@@ -156,7 +158,7 @@ TEST_F(SearchActions, NewFaqOpensANewEmptyWindowEachTime)
     ASSERT_EQ(windows.size(), 2u);
     for (w_main* w : windows) {
         EXPECT_EQ(w->sle_rbr->text(), QStringLiteral("18"));
-        EXPECT_TRUE(w->mle_adresa->isEnabled());
+        EXPECT_TRUE(rt::isEnabled(*w->mle_adresa));
         EXPECT_TRUE(w->mle_adresa->toPlainText().isEmpty());
     }
     EXPECT_EQ(g.rbr, 12);

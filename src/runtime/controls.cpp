@@ -147,7 +147,7 @@ QColor readableDisabledText(const QPalette& palette)
     const QColor full = palette.color(QPalette::Active, QPalette::Text);
     for (int step = 0; step <= 10; ++step) {
         const QColor candidate = mix(greyed, full, step / 10.0);
-        if (contrast(candidate, background) >= 4.6)
+        if (contrast(candidate, background) >= 7.0)
             return candidate;
     }
     return full;

@@ -49,7 +49,8 @@ void shortcuts(QPushButton* button, std::initializer_list<QKeySequence> keys, QW
 void setEnabled(QWidget& control, bool on);
 bool isEnabled(const QWidget& control);
 // The text colour of a disabled field: the style's greyed text, darkened
-// just enough to reach 4.5:1 against the field's background.
+// until it reaches 7:1 against the field's background (antialiased glyphs
+// read lighter than their colour), still greyer than ordinary text.
 QColor readableDisabledText(const QPalette& palette);
 // The contrast ratio of two colours (WCAG 2: 1 to 21).
 double contrast(const QColor& a, const QColor& b);

@@ -29,10 +29,34 @@ QString withoutTimeZone(const QString& timePattern)
     return out.simplified();
 }
 
+QString withoutSeconds(const QString& timePattern)
+{
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < timePattern.size(); ++i) {
+        const QChar c = timePattern[i];
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u's') {
+            // The seconds and the separator before them: "HH:mm:ss" -> "HH:mm".
+            while (!out.isEmpty() && !out.back().isLetter() && out.back() != u'\'')
+                out.chop(1);
+            while (i + 1 < timePattern.size() && timePattern[i + 1] == u's')
+                ++i;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
 QString shortDateTimePattern(const QLocale& locale)
 {
-    // The long time format is the locale's own time with seconds; only its zone is unwanted.
-    return locale.dateFormat(QLocale::ShortFormat) + u' ' + withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    // The locale's short date and short time: entries carry the day they were
+    // made, and the minutes at most, so seconds (which the C locale's short
+    // time has) only push the date out of its column.
+    return locale.dateFormat(QLocale::ShortFormat) + u' '
+           + withoutSeconds(withoutTimeZone(locale.timeFormat(QLocale::ShortFormat)));
 }
 
 } // namespace dw_pretraga

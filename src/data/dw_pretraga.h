@@ -52,8 +52,12 @@ inline constexpr int fontPoints = 10;
 QFont font();
 
 // The QLocale pattern of "[shortdate] [time]": the locale's short date, a
-// blank and its time with seconds but without a time zone.
+// blank and its short time, without seconds or a time zone; it fits the
+// column for every day of the year.
 QString shortDateTimePattern(const QLocale& locale);
+
+// A time pattern without its seconds ("ss" outside quotes and the separator before them).
+QString withoutSeconds(const QString& timePattern);
 
 // A time pattern with its time-zone parts ("t" outside quotes, and the
 // brackets or blanks left around them) taken out.

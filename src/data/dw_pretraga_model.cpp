@@ -1,9 +1,12 @@
 #include "data/dw_pretraga_model.h"
 
+#include <algorithm>
+
 namespace dw_pretraga {
 
 Model::Model(const QLocale& locale, QObject* parent)
     : QAbstractTableModel(parent),
+      rows_(std::make_shared<const std::vector<faq::Row>>()),
       locale_(locale),
       dateTimePattern_(shortDateTimePattern(locale)),
       font_(font())
@@ -12,7 +15,7 @@ Model::Model(const QLocale& locale, QObject* parent)
 
 int Model::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 int Model::columnCount(const QModelIndex& parent) const
@@ -38,7 +41,7 @@ QVariant Model::data(const QModelIndex& index, int role) const
     const auto row = static_cast<std::size_t>(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return displayText(rows_[row], index.column());
+        return displayText(shownRow(index.row()), index.column());
     case Qt::FontRole:
         return font_;
     case Qt::BackgroundRole:
@@ -67,12 +70,34 @@ Qt::ItemFlags Model::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-void Model::setRows(std::vector<faq::Row> rows)
+void Model::setRows(std::vector<faq::Row> rows, std::vector<int> ascending)
 {
     beginResetModel();
-    rows_ = std::move(rows);
-    highlighted_.assign(rows_.size(), false);
+    rows_ = std::make_shared<const std::vector<faq::Row>>(std::move(rows));
+    highlighted_.assign(rows_->size(), false);
+    applyOrder(std::move(ascending));
     endResetModel();
+}
+
+void Model::sortBy(int column, SortOrder order, std::vector<int> ascending)
+{
+    beginResetModel();
+    sortColumn_ = order == SortOrder::None || !sortable(column) ? -1 : column;
+    sortOrder_ = sortColumn_ < 0 ? SortOrder::None : order;
+    highlighted_.assign(rows_->size(), false);
+    applyOrder(std::move(ascending));
+    endResetModel();
+}
+
+void Model::applyOrder(std::vector<int> ascending)
+{
+    if (sortOrder_ == SortOrder::None) {
+        order_.clear();
+        return;
+    }
+    order_ = ascending.size() == rows_->size() ? std::move(ascending) : ascendingOrder(*rows_, sortColumn_, locale_);
+    if (sortOrder_ == SortOrder::Descending)
+        std::reverse(order_.begin(), order_.end());
 }
 
 void Model::highlightChanged(int first, int last)
@@ -109,8 +134,8 @@ void Model::setHighlightColours(const QBrush& background, const QBrush& text)
 {
     highlightBackground_ = background;
     highlightText_ = text;
-    if (!rows_.empty())
-        highlightChanged(0, static_cast<int>(rows_.size()) - 1);
+    if (!rows_->empty())
+        highlightChanged(0, static_cast<int>(rows_->size()) - 1);
 }
 
 } // namespace dw_pretraga

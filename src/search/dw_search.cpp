@@ -89,7 +89,9 @@ dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretra
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     QHeaderView* header = horizontalHeader();
+    // Clicks on the captions are handled here (a click outside the rows, then the sort).
     header->setSectionsClickable(false);
+    header->setSortIndicatorShown(false);
     header->setSectionsMovable(false);
     header->setHighlightSections(false);
     header->setMinimumSectionSize(1);
@@ -133,23 +135,34 @@ long dw_search::retrieve(const search::Filter& filter)
     model_->setRows({});
     odbc::Outcome outcome;
     std::vector<faq::Row> rows;
+    std::vector<int> ascending;
     if (!settings_) {
         outcome = odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."));
     } else {
         // Read on a thread of its own while the window keeps painting. The
         // task owns copies of all it uses: it may outlive a wait given up on.
-        auto read = std::make_shared<std::pair<odbc::Outcome, std::vector<faq::Row>>>();
+        struct Read {
+            odbc::Outcome outcome;
+            std::vector<faq::Row> rows;
+            std::vector<int> ascending;  // the sort column's order, when the list is sorted
+        };
+        auto read = std::make_shared<Read>();
         rt::Worker worker;
+        const int sortColumn = model_->sortColumn();
         const rt::WaitEnd end = rt::waitFor(
             worker,
-            [settings = *settings_, filter, read] {
-                read->first = filter.listsEverything() ? faq::loadRows(settings, read->second)
-                                                       : faq::loadRows(settings, read->second, rowFilterFor(filter));
+            [settings = *settings_, filter, read, sortColumn, locale = model_->locale()] {
+                read->outcome = filter.listsEverything() ? faq::loadRows(settings, read->rows)
+                                                         : faq::loadRows(settings, read->rows, rowFilterFor(filter));
+                // A Search keeps the chosen order; it is made here, off the window's thread.
+                if (read->outcome.ok() && sortColumn >= 0)
+                    read->ascending = dw_pretraga::ascendingOrder(read->rows, sortColumn, locale);
             },
             settings_->waitLimit);
         if (end == rt::WaitEnd::Done) {
-            outcome = std::move(read->first);
-            rows = std::move(read->second);
+            outcome = std::move(read->outcome);
+            rows = std::move(read->rows);
+            ascending = std::move(read->ascending);
         } else {
             worker.retire();
             outcome = end == rt::WaitEnd::TimedOut
@@ -168,8 +181,48 @@ long dw_search::retrieve(const search::Filter& filter)
                        rt::explanation(rt::causeOf(outcome), settings_ ? settings_->waitLimit : rt::defaultWaitLimit));
         return -1;
     }
-    model_->setRows(std::move(rows));
+    model_->setRows(std::move(rows), std::move(ascending));
+    prepareOrders();
     return rowCount();
+}
+
+// After each listing the orders of every column are made on a thread of
+// their own, so a caption click finds them ready instead of collating 32767
+// texts while the user waits.
+void dw_search::prepareOrders()
+{
+    auto orders = std::make_shared<Orders>();
+    orders_ = orders;
+    sorter_.post([orders, rows = model_->sharedRows(), locale = model_->locale()] {
+        for (int column : {dw_pretraga::Adresa, dw_pretraga::Datum, dw_pretraga::Lot}) {
+            if (orders.use_count() == 1)
+                return;  // listed anew meanwhile: nobody wants these
+            std::vector<int> order = dw_pretraga::ascendingOrder(*rows, column, locale);
+            std::lock_guard lock(orders->mutex);
+            orders->ascending[static_cast<std::size_t>(column)] = std::move(order);
+        }
+    });
+}
+
+void dw_search::sortByCaption(int column)
+{
+    if (!dw_pretraga::sortable(column))
+        return;
+    using dw_pretraga::SortOrder;
+    // Ascending, descending, and back to the database's order.
+    SortOrder next = SortOrder::Ascending;
+    if (model_->sortColumn() == column)
+        next = model_->sortOrder() == SortOrder::Ascending ? SortOrder::Descending : SortOrder::None;
+    std::vector<int> ascending;
+    if (next != SortOrder::None && orders_) {
+        std::lock_guard lock(orders_->mutex);
+        if (auto& ready = orders_->ascending[static_cast<std::size_t>(column)])
+            ascending = *ready;
+    }
+    model_->sortBy(column, next, std::move(ascending));
+    horizontalHeader()->setSortIndicatorShown(next != SortOrder::None);
+    if (next != SortOrder::None)
+        horizontalHeader()->setSortIndicator(column, next == SortOrder::Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 long dw_search::rowCount() const { return static_cast<long>(model_->rows().size()); }
@@ -197,7 +250,7 @@ double dw_search::getitemnumber(long row, int column) const
         return errorMarker;
     if (dw_pretraga::columns[static_cast<std::size_t>(column - 1)].value != dw_pretraga::Value::WholeNumber)
         return errorMarker;
-    const auto& rbr = model_->rows()[static_cast<std::size_t>(row - 1)].rbr;
+    const auto& rbr = model_->shownRow(static_cast<int>(row - 1)).rbr;
     return rbr ? static_cast<double>(*rbr) : errorMarker;
 }
 
@@ -288,10 +341,13 @@ bool dw_search::eventFilter(QObject* watched, QEvent* event)
     const bool press = event->type() == QEvent::MouseButtonPress;
     if (watched == horizontalHeader()->viewport() && (press || event->type() == QEvent::MouseButtonDblClick)
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (press)
+        if (press) {
             emit clicked(0);
-        else
+            // A caption click is first a click outside the rows; the sort comes on top.
+            sortByCaption(horizontalHeader()->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint()));
+        } else {
             emit doubleclicked(0);
+        }
     }
     return QTableView::eventFilter(watched, event);
 }

@@ -9,9 +9,15 @@
 #include "runtime/transaction.h"
 #include "search/criteria.h"
 
+#include "runtime/worker.h"
+
 #include <QTableView>
 
+#include <array>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 // The loader's filter for the criteria: it reads the columns their fields
 // look in and refers to the criteria, which must outlive it.
@@ -56,10 +62,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
+    // Sorts by the column as a click on its caption does: ascending,
+    // descending, then back to the database's order.
+    void sortByCaption(int column);
+
 private:
+    struct Orders {
+        std::mutex mutex;
+        std::array<std::optional<std::vector<int>>, 4> ascending;
+    };
+    void prepareOrders();
     int rowUnder(int y) const;
     void takeHighlightColours();
 
     dw_pretraga::Model* model_;
     std::optional<rt::ConnectionSettings> settings_;
+    // Each column's ascending order of the rows listed last, as they become ready.
+    std::shared_ptr<Orders> orders_;
+    rt::Worker sorter_;
 };

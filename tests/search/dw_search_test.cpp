@@ -1,13 +1,16 @@
 // The result grid on a real SQLite data source: retrieval, highlight, cell
 // values and the row the mouse reports.
 
+#include "data/dw_pretraga.h"
 #include "runtime/layout_units.h"
 #include "runtime/script.h"
 #include "search/dw_search.h"
 #include "support/recorded_message_boxes.h"
 #include "support/throwaway_data_source.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -184,4 +187,28 @@ TEST_F(grid_control, KeysMoveTheFrameSpaceClicksAndEnterDoubleClicksTheFramedRow
     EXPECT_EQ(clicked[0][0].toInt(), 99);
     ASSERT_EQ(doubleclicked.size(), 1);
     EXPECT_EQ(doubleclicked[0][0].toInt(), 99);
+}
+
+// The date column shows every day of the year whole, in these locales too,
+// with the grid's own font, column width and cell margins.
+TEST_F(grid_control, EveryDateOfTheYearFitsItsColumn)
+{
+    const QFontMetrics metrics(dw_pretraga::font());
+    const int margins = 2 * (grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1);
+    const int room = grid.columnWidth(dw_pretraga::Datum) - margins;
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::Croatian, QLocale::Croatia)}) {
+        const QString pattern = dw_pretraga::shortDateTimePattern(locale);
+        int widest = 0;
+        QString widestText;
+        for (QDate day(2024, 1, 1); day.year() == 2024; day = day.addDays(1))
+            for (const QTime time : {QTime(0, 0), QTime(12, 59), QTime(23, 59)}) {
+                const QString text = locale.toString(QDateTime(day, time, Qt::UTC), pattern);
+                if (metrics.horizontalAdvance(text) > widest) {
+                    widest = metrics.horizontalAdvance(text);
+                    widestText = text;
+                }
+            }
+        EXPECT_LE(widest, room) << locale.name().toStdString() << ": \"" << widestText.toStdString() << "\"";
+    }
 }

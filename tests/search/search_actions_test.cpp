@@ -2,6 +2,7 @@
 // viewing, adding and deleting entries.
 
 #include "dialogs/w_da_ne.h"
+#include "search/dw_search.h"
 #include "search/uo_srch1.h"
 #include "support/dialog_driver.h"
 #include "support/running_program.h"
@@ -101,6 +102,48 @@ TEST_F(SearchActions, ClickingARowChoosesItsEntryAndTheHeaderChoosesNone)
 
     QTest::mouseClick(program.search().dw_search->horizontalHeader()->viewport(), Qt::LeftButton);
     EXPECT_EQ(g.rbr, 0);
+}
+
+// A caption click is first a click outside the rows (traced, nothing chosen,
+// no highlight), then it sorts: ascending, descending, the database's order.
+// A row chosen in a sorted list gives its own entry; a Search keeps the sort.
+TEST_F(SearchActions, CaptionClicksSortAndChosenRowsKeepTheirOwnNumbers)
+{
+    source.exec(QStringLiteral("INSERT INTO faq VALUES (20, 'Ana Čapo', 'q', '12/03/2026', 'p', 'L-3', 'a');"));
+    dw_search& grid = *program.search().dw_search;
+    program.click(program.search().cb_search);
+    const auto numbers = [&] {
+        std::vector<int> shown;
+        for (long r = 1; r <= grid.rowCount(); ++r)
+            shown.push_back(static_cast<int>(grid.getitemnumber(r, 1)));
+        return shown;
+    };
+    const std::vector<int> databaseOrder = numbers();
+    const auto clickCaption = [&](int column) {
+        QHeaderView* header = grid.horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, 5));
+    };
+    program.clickRow(1);
+    TraceCapture trace;
+    clickCaption(dw_pretraga::Adresa);
+    EXPECT_EQ(trace.lines(), framed("clicked", "dw_search", {1, 2, 6, 9}));
+    EXPECT_EQ(g.rbr, 0);
+    EXPECT_EQ(numbers(), (std::vector<int>{20, 17, 12}));  // Ana Čapo, Dr. Šimić, Farm Novak
+    EXPECT_TRUE(grid.horizontalHeader()->isSortIndicatorShown());
+
+    clickCaption(dw_pretraga::Adresa);
+    EXPECT_EQ(numbers(), (std::vector<int>{12, 17, 20}));
+    program.clickRow(1);
+    EXPECT_EQ(g.rbr, 12);
+    program.click(program.search().cb_search);
+    EXPECT_EQ(numbers(), (std::vector<int>{12, 17, 20})) << "a Search keeps the sort";
+    EXPECT_EQ(g.rbr, 12);
+    EXPECT_FALSE(grid.isSelected(1));
+
+    clickCaption(dw_pretraga::Adresa);
+    EXPECT_EQ(numbers(), databaseOrder);
+    EXPECT_FALSE(grid.horizontalHeader()->isSortIndicatorShown());
 }
 
 TEST_F(SearchActions, ClickTraceShowsTheElseLineAfterTheThenBranch)

@@ -10,6 +10,11 @@ void highestNumber(rt::Transaction& t, rt::Wide& broj) { t.selectInto(highestNum
 
 void highestNumberInRange(rt::Transaction& t, Int& broj) { t.selectInto(highestNumberInRangeSql, {}, {&broj}); }
 
+void readWholeEntry(rt::Transaction& t, Int rbr, WholeEntry& e)
+{
+    t.selectInto(wholeEntrySql, {bind(rbr)}, {&e[0], &e[1], &e[2], &e[3], &e[4], &e[5]});
+}
+
 void readEntryForChange(rt::Transaction& t, Int rbr, EntryTexts& texts)
 {
     if (t.product() == rt::Product::SQLite) {

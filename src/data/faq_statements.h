@@ -27,9 +27,14 @@ inline const QString entryTextsSql = QStringLiteral("SELECT adresa, pitanje, pro
 // Takes SQLite's write lock and changes no row, so no trigger runs.
 inline const QString writeLockSqlite = QStringLiteral("UPDATE faq SET rbr = rbr WHERE 1 = 0");
 inline const QString highestNumberInRangeSql = QStringLiteral("SELECT MAX(rbr) FROM faq WHERE rbr BETWEEN 1 AND 32767");
+inline const QString wholeEntrySql =
+    QStringLiteral("SELECT adresa, pitanje, datum, proizvod, lot, odgovor FROM faq WHERE rbr = ?");
 
 // The five texts of an entry, in the order who, question, product, lot, answer.
 using EntryTexts = std::array<Text, 5>;
+// An entry's six stored values after its number, in the table's order: who,
+// question, date (as the database writes it), product, lot, answer.
+using WholeEntry = std::array<Text, 6>;
 
 // How many entries carry the number, into ima.
 void countByNumber(rt::Transaction& t, Int rbr, Int& ima);
@@ -38,6 +43,8 @@ void countByNumber(rt::Transaction& t, Int rbr, Int& ima);
 void highestNumber(rt::Transaction& t, rt::Wide& broj);
 // The highest entry number from 1 to 32767; null when there is none.
 void highestNumberInRange(rt::Transaction& t, Int& broj);
+// Reads an entry whole, for copying and showing it at a glance; 100 when it is not there.
+void readWholeEntry(rt::Transaction& t, Int rbr, WholeEntry& entry);
 // Starts a change of the entry by making sure nobody else can change it
 // before the commit, then reads its texts: on PostgreSQL the row is locked
 // (FOR UPDATE), on SQLite the database's write lock is taken first. 100 when

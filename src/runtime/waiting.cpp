@@ -53,6 +53,8 @@ bool isUserInput(QEvent::Type type)
     case QEvent::DragMove:
     case QEvent::Drop:
     case QEvent::Close:  // the window manager's close button
+    case QEvent::ToolTip:
+    case QEvent::WhatsThis:
         return true;
     default:
         return false;
@@ -125,6 +127,7 @@ private:
 };
 
 constexpr std::chrono::milliseconds quickCall{2};
+int waitsGoingOn = 0;
 
 WaitEnd waitBlocking(const std::shared_ptr<Completion>& c, std::chrono::milliseconds limit)
 {
@@ -137,6 +140,8 @@ WaitEnd waitBlocking(const std::shared_ptr<Completion>& c, std::chrono::millisec
 }
 
 } // namespace
+
+bool waiting() { return waitsGoingOn > 0; }
 
 WaitEnd waitFor(Worker& worker, std::function<void()> task, std::chrono::milliseconds limit)
 {
@@ -168,6 +173,10 @@ WaitEnd waitFor(Worker& worker, std::function<void()> task, std::chrono::millise
     // deletes such windows in any event loop started after they closed.
     QObject scope;  // ends the connections below with this call
     bool stop = false;
+    ++waitsGoingOn;
+    struct Leave {
+        ~Leave() { --waitsGoingOn; }
+    } leave;
     InputGate gate;
     WaitEnd end = WaitEnd::Done;
     QElapsedTimer clock;

@@ -20,6 +20,9 @@ enum class WaitEnd { Done, TimedOut, Cancelled };
 // everything it touches, and the caller must retire the worker.
 WaitEnd waitFor(Worker& worker, std::function<void()> task, std::chrono::milliseconds limit);
 
+// Whether a wait is going on now (this call is inside one).
+bool waiting();
+
 // The object name of the waiting box, for finding it among the windows.
 inline constexpr auto waitBoxName = "waitForDatabase";
 // How long a wait runs before the waiting box appears.

@@ -12,7 +12,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QStyledItemDelegate>
 
 #include <bit>
@@ -182,6 +184,7 @@ long dw_search::retrieve(const search::Filter& filter)
         return -1;
     }
     model_->setRows(std::move(rows), std::move(ascending));
+    tooltips_.clear();
     prepareOrders();
     return rowCount();
 }
@@ -313,6 +316,43 @@ void dw_search::paintEvent(QPaintEvent* event)
     QPen pen(palette().color(QPalette::WindowText), 2, Qt::DotLine);
     painter.setPen(pen);
     painter.drawRect(frame.adjusted(1, 1, -1, -1));
+}
+
+std::vector<qint64> dw_search::listedNumbers() const
+{
+    std::vector<qint64> numbers;
+    numbers.reserve(model_->rows().size());
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (const auto& rbr = model_->shownRow(row).rbr)
+            numbers.push_back(*rbr);
+    return numbers;
+}
+
+bool dw_search::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip || !describeEntry)
+        return QTableView::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int row = rowAt(help->pos().y());
+    const auto rbr = row < 0 ? std::nullopt : model_->shownRow(row).rbr;
+    // Read only for the row the mouse rests on, and only once.
+    QString text;
+    if (rbr && !rt::waiting()) {
+        auto known = tooltips_.find(*rbr);
+        if (known == tooltips_.end())
+            known = tooltips_.emplace(*rbr, describeEntry(*rbr)).first;
+        text = known->second;
+    }
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QRect area = visualRect(model_->index(row, dw_pretraga::Adresa));
+    area.setLeft(0);
+    area.setRight(viewport()->width());
+    QToolTip::showText(help->globalPos(), text, viewport(), area);
+    return true;
 }
 
 int dw_search::rowUnder(int y) const

@@ -14,6 +14,8 @@
 #include <QTableView>
 
 #include <array>
+#include <functional>
+#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +48,12 @@ public:
     // Whether the row (from 1) is highlighted.
     bool isSelected(long row) const;
 
+    // The entry numbers of the listed rows, in the order shown.
+    std::vector<qint64> listedNumbers() const;
+    // What a tooltip over a row says of its entry, asked for when the mouse
+    // rests on the row; an empty text shows nothing.
+    std::function<QString(qint64 rbr)> describeEntry;
+
 signals:
     // The 1-based row under the mouse; 0 for the header or below the last row.
     void clicked(int row);
@@ -57,6 +65,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,4 +89,6 @@ private:
     // Each column's ascending order of the rows listed last, as they become ready.
     std::shared_ptr<Orders> orders_;
     rt::Worker sorter_;
+    // Tooltips of the rows listed last, each read once.
+    std::unordered_map<qint64, QString> tooltips_;
 };

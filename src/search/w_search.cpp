@@ -6,13 +6,18 @@
 #include "entry/w_main.h"
 #include "runtime/conversions.h"
 #include "runtime/message_box.h"
+#include "runtime/waiting.h"
 #include "runtime/controls.h"
 #include "runtime/display.h"
 #include "runtime/layout_units.h"
 #include "search/dw_search.h"
+#include "search/entry_text.h"
 #include "search/uo_srch1.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QGroupBox>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -137,6 +142,19 @@ void w_search::create()
         if (row)
             row->nameFor(number++);
     dw_search->setAccessibleName(QStringLiteral("Entries"));
+    // The hovered row's entry at a glance, read when asked for.
+    dw_search->describeEntry = [](qint64 rbr) -> QString {
+        if (rbr < 1 || rbr > 32767 || !g.SQLCA)
+            return {};
+        faq::WholeEntry entry;
+        faq::readWholeEntry(*g.SQLCA, static_cast<qint16>(rbr), entry);
+        return g.SQLCA->SQLCode == 0 ? entrySummary(entry) : QString();
+    };
+    dw_search->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(dw_search, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { showListMenu(dw_search->viewport()->mapToGlobal(at)); });
+    auto* copy = new QShortcut(QKeySequence::Copy, dw_search, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(copy, &QShortcut::activated, this, &w_search::copyChosenEntry);
     connect(dw_search, &::dw_search::clicked, this, [this](int row) { rt::fire([=, this] { dw_search_clicked(row); }); });
     connect(dw_search, &::dw_search::doubleclicked, this,
             [this](int row) { rt::fire([=, this] { dw_search_doubleclicked(row); }); });
@@ -312,6 +330,33 @@ void w_search::deleteFailed(rt::Transaction& sqlca)
     rt::messageBox(QStringLiteral("DELETE FROM faq WHERE rbr=") + *rt::toText(g.rbr), text, why.trimmed());
     // Nothing of a failed change may reach a later commit.
     sqlca.rollback();
+}
+
+void w_search::showListMenu(const QPoint& at)
+{
+    QMenu menu(this);
+    QAction* copy = menu.addAction(QStringLiteral("Copy"), this, &w_search::copyChosenEntry);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutVisibleInContextMenu(true);
+    copy->setEnabled(g.rbr > 0);
+    addOutputActions(menu);
+    menu.exec(at);
+}
+
+void w_search::addOutputActions(QMenu& /*menu*/) {}
+
+void w_search::copyChosenEntry()
+{
+    if (g.rbr <= 0 || !g.SQLCA || rt::waiting())
+        return;
+    faq::WholeEntry entry;
+    faq::readWholeEntry(*g.SQLCA, g.rbr, entry);
+    if (g.SQLCA->SQLCode == 0)
+        QGuiApplication::clipboard()->setText(asTabSeparated(g.rbr, entry));
+    else if (g.SQLCA->SQLCode == 100)
+        rt::messageBox(QStringLiteral("Copy"), QStringLiteral("Entry %1 is no longer stored.").arg(g.rbr));
+    else
+        rt::messageBox(QStringLiteral("Copy failed"), g.SQLCA->SQLErrText, g.SQLCA->explanation());
 }
 
 void w_search::cb_close_clicked()

@@ -13,6 +13,7 @@
 
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class dw_search;
 class uo_srch1;
@@ -61,6 +62,11 @@ private:
     // Opens an entry window for the text; an entry that already has a window
     // brings that one to the front, so nothing typed there is lost.
     bool openEntryWindow(const QString& parm);
+    // The list's context menu; Copy puts the chosen entry on the clipboard.
+    void showListMenu(const QPoint& at);
+    void copyChosenEntry();
+    // The export and print actions on the listed entries.
+    void addOutputActions(QMenu& menu);
     // The box of a delete whose statement or commit failed, and the rollback.
     void deleteFailed(rt::Transaction& sqlca);
     // The entry number of a row as a 16-bit number; 0 when it has none.

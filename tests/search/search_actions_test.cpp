@@ -8,7 +8,12 @@
 #include "support/running_program.h"
 #include "support/trace_capture.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -144,6 +149,28 @@ TEST_F(SearchActions, CaptionClicksSortAndChosenRowsKeepTheirOwnNumbers)
     clickCaption(dw_pretraga::Adresa);
     EXPECT_EQ(numbers(), databaseOrder);
     EXPECT_FALSE(grid.horizontalHeader()->isSortIndicatorShown());
+}
+
+// Copy and the tooltip read the entry fresh; a text with tabs, line breaks
+// or quotes is quoted in the copied line.
+TEST_F(SearchActions, CopyAndTheTooltipShowTheStoredEntry)
+{
+    dw_search& grid = *program.search().dw_search;
+    program.click(program.search().cb_search);
+    program.clickRow(1);
+    source.exec(QStringLiteral("UPDATE faq SET pitanje = 'two' || char(9) || 'cells' || char(10) || 'and \"a line\"' WHERE rbr = 12"));
+    program.search().activateWindow();
+    QCoreApplication::processEvents();
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("12\tFarm Novak\t\"two\tcells\nand \"\"a line\"\"\"\t2026-12-01 00:00:00\tp12\tL-12\ta12"));
+
+    QHelpEvent hover(QEvent::ToolTip, grid.visualRect(grid.model()->index(1, 1)).center(), QPoint(0, 0));
+    QApplication::sendEvent(grid.viewport(), &hover);
+    const QString tip = QToolTip::text();
+    for (const char* part : {"Dr. \xc5\xa0imi\xc4\x87", "p17", "L-17", "q17", "a17"})
+        EXPECT_TRUE(tip.contains(QString::fromUtf8(part))) << part << " in " << tip.toStdString();
 }
 
 TEST_F(SearchActions, ClickTraceShowsTheElseLineAfterTheThenBranch)

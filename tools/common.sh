@@ -35,6 +35,8 @@ RUNTIME_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev unixodbc unix
 # What the test suite needs on top.
 # postgresql-15 brings the server the tests start a throwaway cluster of.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev libpq-dev postgresql-15)
+# What tools/package needs on top: dpkg-shlibdeps and the flags of dpkg-dev.
+PACKAGE_PACKAGES=(dpkg-dev file)
 
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {

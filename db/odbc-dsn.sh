@@ -3,12 +3,13 @@
 # with blanks, '|' or '&' in it goes into odbc.ini as it is. Sourced, not run.
 
 # dsn_exists [user|system]: whether a data source FAQ exists in that scope,
-# or in either without one.
+# or in either without one (the sections odbcinst -q -s lists, as ./run and
+# the program look for it).
 dsn_exists() {
     case ${1:-} in
     user) odbcinst -q -s -h -n FAQ >/dev/null 2>&1 ;;
     system) odbcinst -q -s -l -n FAQ >/dev/null 2>&1 ;;
-    *) odbcinst -q -s -n FAQ >/dev/null 2>&1 ;;
+    *) odbcinst -q -s 2>/dev/null | grep -x '\[FAQ\]' >/dev/null ;;
     esac
 }
 

@@ -119,15 +119,20 @@ if [ ${#networks[@]} -gt 0 ]; then
             text+=$line$'\n'
         done <"$hba"
         $placed || text+=$rules$'\n'
+        old=$(mktemp)
+        cat "$hba" >"$old"
         printf '%s' "$text" >"$hba"
-        admin_value "SELECT pg_reload_conf()" >/dev/null
-        # A file the server cannot read is not loaded: the old rules stay in force.
+        # The server reads the file as it is now; one it cannot read goes back as it was.
         errors=$(admin_value "SELECT string_agg(format('line %s: %s', line_number, error), '; ')
                                 FROM pg_hba_file_rules WHERE error IS NOT NULL")
         if [ -n "$errors" ]; then
-            echo "vetfaq: the server did not take $hba ($errors); its old rules stay in force" >&2
+            cat "$old" >"$hba"
+            rm -f "$old"
+            echo "vetfaq: the server cannot read $hba with these rules ($errors); it is left as it was" >&2
             exit 1
         fi
+        rm -f "$old"
+        admin_value "SELECT pg_reload_conf()" >/dev/null
         echo "vetfaq: $hba lets mirt reach $database only from ${networks[*]}" >&2
     else
         echo "vetfaq: cannot change the server's pg_hba.conf from here; put these lines at its top" \

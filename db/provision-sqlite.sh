@@ -1,31 +1,34 @@
 #!/usr/bin/env bash
-# Writes the user data source FAQ into ~/.odbc.ini (or $ODBCINI) for an
-# embedded SQLite database and creates table faq in it. Leaves an existing
+# Writes the user data source FAQ for an embedded SQLite database at
+# $XDG_DATA_HOME/vetfaq/faq.db and creates table faq in it. Leaves an existing
 # data source FAQ alone.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/odbc-dsn.sh"
 
-if odbcinst -q -s 2>/dev/null | grep -qx '\[FAQ\]'; then
+if dsn_exists; then
     echo "vetfaq: the data source FAQ exists already; left as it is." >&2
     exit 0
 fi
 
+driver=$(driver_for SQLite3 libsqlite3odbc.so)
+if [ -z "$driver" ]; then
+    echo "vetfaq: the SQLite ODBC driver is not installed (Debian package libsqliteodbc)" >&2
+    exit 1
+fi
+
+# The entries hold customers' names and questions: the folder and the database
+# are their owner's only, whatever the umask. SQLite gives the -wal and -shm
+# files it makes later the database file's permissions.
+umask 077
 data_dir="${XDG_DATA_HOME:-$HOME/.local/share}/vetfaq"
 database="$data_dir/faq.db"
 mkdir -p "$data_dir"
-sqlite3 "$database" < "$HERE/sqlite.sql" >/dev/null
+chmod 700 "$data_dir"
+for file in "$database" "$database-wal" "$database-shm"; do
+    [ ! -e "$file" ] || chmod 600 "$file"
+done
+sqlite3 "$database" <"$HERE/sqlite.sql" >/dev/null
 
-# The driver by its registered name where it has one, else by its file.
-driver=SQLite3
-if ! odbcinst -q -d 2>/dev/null | grep -qx '\[SQLite3\]'; then
-    driver=$(find /usr/lib -name libsqlite3odbc.so -print -quit)
-fi
-
-# Where the driver manager itself looks for user data sources.
-ini=$(odbcinst -j 2>/dev/null | sed -n 's/^USER DATA SOURCES\.*: *//p')
-[ -n "$ini" ] || ini="${ODBCINI:-$HOME/.odbc.ini}"
-{
-    [ -s "$ini" ] && echo
-    sed -e "s|@DRIVER@|$driver|" -e "s|@DATABASE@|$database|" "$HERE/odbc-sqlite.ini.in"
-} >> "$ini"
-echo "vetfaq: created the data source FAQ in $ini with its database at $database" >&2
+install_dsn user "$(fill_template "$HERE/odbc-sqlite.ini.in" DRIVER="$driver" DATABASE="$database")"
+echo "vetfaq: created the data source FAQ in $(dsn_file user) with its database at $database" >&2

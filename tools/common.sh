@@ -29,12 +29,15 @@ ensure_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
 }
 
-# What building and running the program needs.
+# What building and running the program needs; qt6-wayland is the platform
+# plugin for Wayland sessions.
 RUNTIME_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev unixodbc unixodbc-dev
-                  libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig)
+                  libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig qt6-wayland)
 # What the test suite needs on top.
 # postgresql-15 brings the server the tests start a throwaway cluster of.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev libpq-dev postgresql-15)
+# What tools/package needs on top: dpkg-shlibdeps and the flags of dpkg-dev.
+PACKAGE_PACKAGES=(dpkg-dev file)
 
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {

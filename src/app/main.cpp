@@ -1,9 +1,14 @@
-// Starts the GUI runtime and runs the application object. The command line
-// is ignored: Qt gets only the program name, so no argument changes the start.
+// Starts the GUI runtime and runs the application object. Apart from --help
+// and --version the command line is ignored: Qt gets only the program name,
+// so no other argument changes the start.
 
+#include "app/first_use.h"
 #include "app/talvo.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,10 +47,46 @@ void duringStartup(QtMsgType type, const QMessageLogContext& context, const QStr
     std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
 }
 
+// --help and --version print and end the run before anything needs a display.
+void answerHelpOrVersion(int argc, char** argv)
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral(VETFAQ_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Veterinary FAQ helper: the log of customers' questions about products and their lots.\n\n"
+        "Started without options it opens the search window; other arguments are ignored. It reaches its\n"
+        "data through the ODBC data source FAQ; on an account that has none, it first sets up an embedded\n"
+        "database with vetfaq-setup. See vetfaq(1)."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Shows the version."));
+    parser.addOptions({help, version});
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Unknown options are no error: they are ignored as any argument is.
+    parser.parse(arguments);
+    if (!parser.isSet(help) && !parser.isSet(version))
+        return;
+    QCoreApplication names(argc, argv); // the usage line names the program as it was started
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    parser.showVersion();
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const QFileInfo& size : QDir(QStringLiteral(":/icons")).entryInfoList())
+        icon.addFile(size.filePath());
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    answerHelpOrVersion(argc, argv);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         noDisplay("no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set)");
@@ -57,6 +98,11 @@ int main(int argc, char** argv)
     qInstallMessageHandler(nullptr);
     for (const auto& [type, text] : startupMessages)
         std::fprintf(stderr, "%s\n", text.c_str());
+
+    // Wayland compositors find the menu entry, and so the icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VETFAQ_APP_ID));
+    QApplication::setWindowIcon(programIcon());
+    first_use::setUpIfNeeded(first_use::setupCommand());
 
     talvo application;
     return application.run();

@@ -134,3 +134,31 @@ TEST(Startup, WithoutADisplayOneClearLineAndExitCodeOne)
         EXPECT_FALSE(said.contains(u'\n')) << said.toStdString();
     }
 }
+
+// --help and --version answer on standard output and end with 0, even without
+// a display; other arguments beside them are ignored.
+TEST(Startup, HelpAndVersionPrintAndEndWithoutADisplay)
+{
+    const struct {
+        QStringList arguments;
+        QString output;
+    } cases[] = {
+        {{QStringLiteral("--version")}, QStringLiteral("vetfaq " VETFAQ_VERSION "\n")},
+        {{QStringLiteral("--unknown"), QStringLiteral("-v")}, QStringLiteral("vetfaq " VETFAQ_VERSION "\n")},
+        {{QStringLiteral("--help")}, QStringLiteral("Usage: " VETFAQ_PROGRAM " [options]\n")},
+        {{QStringLiteral("file.txt"), QStringLiteral("-h")}, QStringLiteral("Usage: " VETFAQ_PROGRAM " [options]\n")},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.arguments.join(u' ').toStdString();
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(display));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(VETFAQ_PROGRAM), c.arguments);
+        ASSERT_TRUE(program.waitForFinished(30000)) << name;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << name;
+        EXPECT_EQ(program.exitCode(), 0) << name;
+        EXPECT_TRUE(QString::fromLocal8Bit(program.readAllStandardOutput()).startsWith(c.output)) << name;
+    }
+}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # db/provision-postgresql.sh against the test cluster of ./test: what it sets
 # up, that a second run changes nothing, and how it treats a data source FAQ
-# that exists already.
+# that exists already; then, on a cluster of its own that offers TLS, that the
+# data source asks for TLS and that --allow keeps mirt to the given networks.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
@@ -15,14 +16,16 @@ if [ -z "${VETFAQ_TEST_PG_PORT:-}" ]; then
 fi
 
 work=$(mktemp -d)
-database=vetfaq_provision_$$_$RANDOM
+# Blanks, '|' and '&' go into the data source as they are.
+database="vetfaq provision|$$&$RANDOM"
 export PGPASSWORD=$VETFAQ_TEST_PG_PASSWORD
 admin_sql() {
     psql -X -q -t -A -v ON_ERROR_STOP=1 -h "$VETFAQ_TEST_PG_HOST" -p "$VETFAQ_TEST_PG_PORT" \
         -U "$VETFAQ_TEST_PG_ADMIN" "$@"
 }
 cleanup() {
-    admin_sql -d postgres -c "DROP DATABASE IF EXISTS \"$database\" WITH (FORCE)" >/dev/null 2>&1 || true
+    admin_sql -d postgres -v db="$database" <<<'DROP DATABASE IF EXISTS :"db" WITH (FORCE)' >/dev/null 2>&1 || true
+    [ -z "${tls:-}" ] || "$ROOT/tests/support/pg-cluster.sh" stop "$tls"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,6 +68,7 @@ echo "INSERT INTO faq VALUES (1, 'who', 'q', '12/06/2026', 'p', 'l', 's')" | as_
     || fail "mirt cannot insert through the data source FAQ"
 [ "$(admin_sql -d "$database" -c 'SELECT datum FROM faq WHERE rbr = 1')" = "2026-12-06 00:00:00" ] \
     || fail "12/06/2026 did not land on 6 December"
+! grep -qi '^SSLmode' "$ODBCINI" || fail "asks for TLS of a server that offers none"
 if echo "DROP TABLE faq" | as_program; then
     fail "mirt may drop the table"
 fi
@@ -92,5 +96,38 @@ provision --system >/dev/null 2>&1 || fail "--system"
 [ "$(sections "$ODBCSYSINI/odbc.ini")" = 1 ] || fail "--system did not write $ODBCSYSINI/odbc.ini"
 [ "$(sections "$ODBCINI")" = 0 ] || fail "--system wrote a user data source"
 echo "SELECT count(*) FROM faq" | as_program >/dev/null || fail "the system data source does not connect"
+
+# A server that offers TLS: the data source asks for it, and --allow lets mirt
+# in from the given networks only, over TLS.
+rm -f "$ODBCINI" "$ODBCSYSINI/odbc.ini"
+# Beside the other cluster, not in $work: as root the server runs as another user.
+tls=$(mktemp -d)
+"$ROOT/tests/support/pg-cluster.sh" start "$tls" --ssl >/dev/null 2>"$work/tls.log" \
+    || fail "cannot start a cluster with TLS: $(cat "$work/tls.log")"
+tls_env=$(. "$tls/env" && echo "$VETFAQ_TEST_PG_PORT $VETFAQ_TEST_PG_PASSWORD")
+read -r tls_port tls_password <<<"$tls_env"
+provision_tls() {
+    PGPASSWORD=$tls_password "$ROOT/db/provision-postgresql.sh" --host 127.0.0.1 --port "$tls_port" \
+        --admin-user "$VETFAQ_TEST_PG_ADMIN" --replace-dsn "$@"
+}
+program_value() { isql -b -d, FAQ mirt qelp <<<"$1" 2>/dev/null | head -n 1; }
+hba=$tls/data/pg_hba.conf
+
+provision_tls --allow 127.0.0.1/32 >/dev/null 2>&1 || fail "--allow 127.0.0.1/32"
+grep -qx 'SSLmode=require' "$ODBCINI" || fail "the data source does not ask for TLS"
+[ "$(program_value 'SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()')" = 1 ] \
+    || fail "the program's connection is not encrypted"
+grep -qx 'hostssl "faq" mirt 127.0.0.1/32 scram-sha-256' "$hba" || fail "no TLS rule for 127.0.0.1/32 in $hba"
+
+provision_tls --allow 10.0.0.0/8 --allow 192.168.7.0/24 >/dev/null 2>&1 || fail "--allow 10.0.0.0/8"
+[ "$(grep -c '^host.* mirt ' "$hba")" = 3 ] || fail "the rules of the first run were not replaced: $(grep mirt "$hba")"
+# The server takes new rules a moment after it is told to reload.
+for _ in $(seq 50); do
+    [ -z "$(program_value 'SELECT 1')" ] && break
+    sleep 0.1
+done
+[ -z "$(program_value 'SELECT 1')" ] || fail "mirt still gets in from 127.0.0.1"
+PGPASSWORD=$tls_password psql -X -q -h 127.0.0.1 -p "$tls_port" -U "$VETFAQ_TEST_PG_ADMIN" -d faq -c 'SELECT 1' >/dev/null \
+    || fail "the rules keep out the administrator too"
 
 echo "provisioning: all checks passed"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # A throwaway PostgreSQL 15 cluster for the tests.
 #
-#   pg-cluster.sh start FOLDER   initialises a cluster in the empty FOLDER,
+#   pg-cluster.sh start FOLDER [--ssl]
+#                                initialises a cluster in the empty FOLDER,
 #                                starts it on a free port of 127.0.0.1 (and a
 #                                socket in FOLDER), provisions role mirt and
-#                                database faq, and writes FOLDER/env
+#                                database faq, and writes FOLDER/env; with
+#                                --ssl it offers TLS (a throwaway certificate)
 #   pg-cluster.sh stop FOLDER    stops the cluster and removes FOLDER
 #   pg-cluster.sh pause FOLDER   stops the server and keeps its data, as a
 #                                server that has gone away
@@ -27,11 +29,12 @@ ROOT=$(cd "$HERE/../.." && pwd)
 BIN=${VETFAQ_PG_BIN:-/usr/lib/postgresql/15/bin}
 
 usage() {
-    echo "usage: $0 start|stop FOLDER" >&2
+    echo "usage: $0 start|stop FOLDER [--ssl]" >&2
     exit 2
 }
-[ $# -eq 2 ] || usage
+[ $# -eq 2 ] || { [ $# -eq 3 ] && [ "$1" = start ] && [ "$3" = --ssl ]; } || usage
 action=$1
+ssl=${3:-}
 if [ "$action" = stop ] && [ ! -d "$2" ]; then
     exit 0
 fi
@@ -89,6 +92,13 @@ synchronous_commit = off
 full_page_writes = off
 max_connections = 200
 EOF
+    if [ -n "$ssl" ]; then
+        openssl req -new -x509 -days 2 -nodes -subj /CN=127.0.0.1 -keyout "$folder/data/server.key" \
+            -out "$folder/data/server.crt" >/dev/null 2>&1
+        chmod 600 "$folder/data/server.key"
+        [ "$server_user" = "$(id -un)" ] || chown "$server_user:" "$folder/data/server.key" "$folder/data/server.crt"
+        echo "ssl = on" >>"$folder/data/postgresql.conf"
+    fi
 
     # A port that is free now may be taken a moment later: try a few.
     local port tries=0

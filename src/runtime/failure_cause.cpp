@@ -88,7 +88,7 @@ QString explanation(Cause cause, std::chrono::milliseconds limit)
     case Cause::NoDataSource:
         return QStringLiteral(
             "No ODBC data source named FAQ is set up for your account or this computer. Set up the embedded "
-            "database with db/provision-sqlite.sh (./run does it on first use), or ask whoever looks after the "
+            "database with vetfaq-setup (from a source checkout, ./run does it), or ask whoever looks after the "
             "database server for the data source FAQ.");
     case Cause::DriverMissing:
         return QStringLiteral(

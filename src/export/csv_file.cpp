@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <type_traits>
@@ -149,24 +150,28 @@ CsvRecords::Chunk& CsvRecords::roomFor(std::size_t n)
 
 void CsvRecords::add(std::size_t place, const EntryView& e)
 {
-    const std::size_t most = 24 + timestampBytes + 8 + mostBytes(e.adresa) + mostBytes(e.pitanje) + mostBytes(e.proizvod)
-                             + mostBytes(e.lot) + mostBytes(e.odgovor);
+    // The columns in the table's order: the date comes between the question and the product.
+    const std::array<QAnyStringView, 2> before{e.adresa, e.pitanje};
+    const std::array<QAnyStringView, 3> after{e.proizvod, e.lot, e.odgovor};
+    std::size_t most = 24 + 1 + timestampBytes + 2;  // the number, the date, the commas, CR LF
+    for (QAnyStringView text : before)
+        most += 1 + mostBytes(text);
+    for (QAnyStringView text : after)
+        most += 1 + mostBytes(text);
     Chunk& chunk = roomFor(most);
     char* const start = chunk.bytes.get() + chunk.used;
     RecordEncoder record(start);
     record.number(e.rbr);
-    record.raw(',');
-    record.text(e.adresa);
-    record.raw(',');
-    record.text(e.pitanje);
+    for (QAnyStringView text : before) {
+        record.raw(',');
+        record.text(text);
+    }
     record.raw(',');
     record.timestamp(e.datum);
-    record.raw(',');
-    record.text(e.proizvod);
-    record.raw(',');
-    record.text(e.lot);
-    record.raw(',');
-    record.text(e.odgovor);
+    for (QAnyStringView text : after) {
+        record.raw(',');
+        record.text(text);
+    }
     record.raw('\r');
     record.raw('\n');
     const auto size = static_cast<std::size_t>(record.end() - start);

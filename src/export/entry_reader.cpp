@@ -453,8 +453,9 @@ odbc::Outcome readEntry(const rt::ConnectionSettings& settings, qint64 number, E
 {
     std::optional<Entry> found;
     const odbc::Outcome outcome = inReadTransaction(settings, [&](Session& session) {
+        ByNumber byNumber(session.connection);  // the view is valid while it lives
         EntryView view;
-        odbc::Outcome read = ByNumber(session.connection).read(number, view);
+        odbc::Outcome read = byNumber.read(number, view);
         if (read.status == 0)
             found = toEntry(view);
         return read.status == 100 ? odbc::Outcome{} : read;

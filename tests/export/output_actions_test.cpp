@@ -1,15 +1,19 @@
 // Exports and reports that fail say why in a box and leave no file; a
 // single entry is read by its number and printed fresh.
 
+#include "export/entry_output.h"
 #include "export/output_steps.h"
 #include "pdf_pages.h"
 #include "support/on_each_backend.h"
 #include "support/recorded_message_boxes.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -87,4 +91,29 @@ TEST_P(output_actions, AnEntryIsPrintedByItsNumberOnOnePage)
     for (const ShownBox& box : boxes.shown())
         ADD_FAILURE() << box.title.toStdString() << ": " << box.text.toStdString();
     EXPECT_EQ(pagesIn(path), 1);
+}
+
+// The save dialog's second file type is the one for Excel; a name typed
+// without its suffix gets it.
+TEST(output_dialogs, TheExcelFileTypeStartsTheFileWithAByteOrderMark)
+{
+    ThrowawayDataSource source;
+    source.exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (1, 'Čakovec')"));
+    QTemporaryDir dir;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+                dialog->selectNameFilter(dialog->nameFilters().at(1));
+                dialog->selectFile(dir.filePath(QStringLiteral("for-excel")));
+                static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+            }
+    });
+    chooser.start(10);
+    RecordedMessageBoxes boxes;
+    output::exportListed(nullptr, settings(), {1});
+    QFile file(dir.filePath(QStringLiteral("for-excel.csv")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("\xEF\xBB\xBF" "rbr,"));
+    EXPECT_TRUE(boxes.shown().empty());
 }

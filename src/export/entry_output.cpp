@@ -2,7 +2,7 @@
 
 #include "export/output_steps.h"
 
-#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -31,7 +31,8 @@ struct Chosen {
 Chosen askFile(QWidget* parent, const QString& caption, const QString& fileName, const QStringList& filters,
                const QString& suffix)
 {
-    QFileDialog dialog(parent, caption, QDir(lastFolder()).filePath(fileName));
+    QFileDialog dialog(parent, caption, lastFolder());
+    dialog.selectFile(fileName);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(filters);

@@ -13,6 +13,7 @@
 
 #include "bench_data.h"
 #include "process.h"
+#include "results.h"
 
 #include "data/dw_pretraga.h"
 #include "data/faq_statements.h"
@@ -32,7 +33,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -43,27 +43,15 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::fixed;
 using bench::largestTable;
+using bench::median;
+using bench::Results;
+using bench::Row;
 
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::string fixed(double value, int decimals)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
 }
 
 void check(bool ok, const std::string& what)
@@ -71,30 +59,6 @@ void check(bool ok, const std::string& what)
     if (!ok)
         throw std::runtime_error(what);
 }
-
-// One row of the final table.
-struct Row {
-    std::string measure, ours, against, theirs, result, goal, met, notes;
-};
-
-class Results {
-public:
-    Results(std::string backend, const std::string& file) : backend_(std::move(backend)), file_(file) {}
-    void add(const Row& r)
-    {
-        std::fprintf(stderr, "%-9s %-40s %10s  %-28s %10s  %8s  %s\n", backend_.c_str(), r.measure.c_str(),
-                     r.ours.c_str(), r.against.c_str(), r.theirs.c_str(), r.result.c_str(), r.notes.c_str());
-        if (!file_.empty()) {
-            std::ofstream out(file_, std::ios::app);
-            out << r.measure << '\t' << backend_ << '\t' << r.ours << '\t' << r.against << '\t' << r.theirs << '\t'
-                << r.result << '\t' << r.goal << '\t' << r.met << '\t' << r.notes << '\n';
-        }
-    }
-
-private:
-    std::string backend_;
-    std::string file_;
-};
 
 struct Options {
     ThrowawayDataSource::Backend backend = ThrowawayDataSource::Backend::SQLite;

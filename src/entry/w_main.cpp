@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "data/faq_statements.h"
+#include "export/entry_output.h"
 #include "runtime/controls.h"
 #include "runtime/conversions.h"
 #include "runtime/message_box.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -191,6 +193,18 @@ void w_main::create()
     });
     if (cb_close)
         cb_close->setToolTip(QStringLiteral("Close (Esc, when nothing was changed)"));
+    // Print or keep the entry as stored: from a context menu on the window, and Ctrl+P.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* print = menu.addAction(QStringLiteral("Print entry\u2026"), this, &w_main::printEntry);
+        print->setShortcut(QKeySequence::Print);
+        print->setShortcutVisibleInContextMenu(true);
+        menu.addAction(QStringLiteral("Save entry as PDF\u2026"), this, &w_main::saveEntryAsPdf);
+        menu.exec(mapToGlobal(at));
+    });
+    auto* print = new QShortcut(QKeySequence::Print, this);
+    connect(print, &QShortcut::activated, this, &w_main::printEntry);
     rt::setTabOrder({{sle_rbr, 90}, {cb_save, 80}, {cb_edit, 70}, {em_lot, 40}, {em_proizvod, 30},
                      {mle_question, 20}, {mle_adresa, 10}, {cb_close, 100}, {mle_odgovor, 50}, {gb_ram, 60}});
     connect(cb_save, &QPushButton::clicked, this, [this] { rt::fire([this] { cb_save_clicked(); }); });
@@ -331,6 +345,20 @@ bool w_main::takeFreshNumber(Int& number)
     unconfirmed_.reset();
     sle_rbr->setText(*rt::toText(*next));
     return true;
+}
+
+void w_main::printEntry()
+{
+    const auto number = sle_rbr ? rt::toInteger(sle_rbr->text()) : std::nullopt;
+    if (g.SQLCA && number && *number > 0)
+        output::printEntry(this, g.SQLCA->settings(), *number);
+}
+
+void w_main::saveEntryAsPdf()
+{
+    const auto number = sle_rbr ? rt::toInteger(sle_rbr->text()) : std::nullopt;
+    if (g.SQLCA && number && *number > 0)
+        output::saveEntryAsPdf(this, g.SQLCA->settings(), *number);
 }
 
 faq::EntryTexts w_main::typedTexts() const

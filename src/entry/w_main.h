@@ -50,6 +50,10 @@ public:
     void cb_edit_clicked();
     void cb_close_clicked();
 
+    // The entry as stored, printed or kept as PDF (Ctrl+P, the window's context menu).
+    void printEntry();
+    void saveEntryAsPdf();
+
     // The entry this window was opened to show; 0 for a new entry.
     qint16 requestedNumber() const { return requested_; }
 

@@ -4,6 +4,7 @@
 #include "data/faq_statements.h"
 #include "dialogs/w_da_ne.h"
 #include "entry/w_main.h"
+#include "export/entry_output.h"
 #include "runtime/conversions.h"
 #include "runtime/message_box.h"
 #include "runtime/waiting.h"
@@ -343,7 +344,21 @@ void w_search::showListMenu(const QPoint& at)
     menu.exec(at);
 }
 
-void w_search::addOutputActions(QMenu& /*menu*/) {}
+void w_search::addOutputActions(QMenu& menu)
+{
+    menu.addSeparator();
+    const bool listed = dw_search && dw_search->rowCount() > 0 && g.SQLCA;
+    const auto onListed = [this](void (*act)(QWidget*, const rt::ConnectionSettings&, const std::vector<qint64>&)) {
+        return [this, act] {
+            if (g.SQLCA && dw_search)
+                act(this, g.SQLCA->settings(), dw_search->listedNumbers());
+        };
+    };
+    menu.addAction(QStringLiteral("Export listed entries\u2026"), this, onListed(&output::exportListed))->setEnabled(listed);
+    menu.addAction(QStringLiteral("Print listed entries\u2026"), this, onListed(&output::printListed))->setEnabled(listed);
+    menu.addAction(QStringLiteral("Save listed entries as PDF\u2026"), this, onListed(&output::saveListedAsPdf))
+        ->setEnabled(listed);
+}
 
 void w_search::copyChosenEntry()
 {

@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QLineEdit>
@@ -171,6 +173,27 @@ TEST_F(SearchActions, CopyAndTheTooltipShowTheStoredEntry)
     const QString tip = QToolTip::text();
     for (const char* part : {"Dr. \xc5\xa0imi\xc4\x87", "p17", "L-17", "q17", "a17"})
         EXPECT_TRUE(tip.contains(QString::fromUtf8(part))) << part << " in " << tip.toStdString();
+}
+
+TEST_F(SearchActions, TheListsContextMenuOffersCopyExportPrintAndPdf)
+{
+    dw_search& grid = *program.search().dw_search;
+    program.click(program.search().cb_search);
+    QStringList offered;
+    QTimer::singleShot(50, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : menu->actions())
+                if (!a->isSeparator())
+                    offered << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (off)"));
+            menu->close();
+        }
+    });
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(10, 10));
+    QApplication::sendEvent(grid.viewport(), &request);
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("Copy (off)"), QStringLiteral("Export listed entries\u2026"),
+                                    QStringLiteral("Print listed entries\u2026"),
+                                    QStringLiteral("Save listed entries as PDF\u2026")}))
+        << "nothing chosen yet, so nothing to copy";
 }
 
 TEST_F(SearchActions, ClickTraceShowsTheElseLineAfterTheThenBranch)

@@ -82,15 +82,6 @@ std::optional<QDateTime> toDateTime(const SQL_TIMESTAMP_STRUCT& ts)
     return QDateTime(date, time, Qt::UTC);
 }
 
-// A failure, with whatever the driver said on a call that itself succeeded.
-odbc::Outcome failed(odbc::Outcome outcome, const QString& message)
-{
-    outcome.status = -1;
-    if (outcome.diagnostics.empty())
-        outcome.diagnostics.push_back({QStringLiteral("HY000"), 0, message});
-    return outcome;
-}
-
 // Column-wise buffers of one text column for a whole block.
 struct BoundText {
     static constexpr std::size_t stride = boundTextUnits + 1;  // room for the terminator
@@ -159,22 +150,6 @@ private:
     std::vector<std::size_t> offsets_;
 };
 
-// Whether a cell of a fetched block can be read again with SQLSetPos and
-// SQLGetData. The SQLite driver says no (no SQL_GD_BLOCK), and rightly: its
-// SQLSetPos steps the cursor on instead of positioning inside the block.
-bool canReadInsideBlock(const odbc::Connection& connection)
-{
-    SQLUSMALLINT setPos = SQL_FALSE;
-    SQLUINTEGER extensions = 0;
-    const SQLHDBC dbc = connection.dbc();
-    if (odbc::check(SQLGetFunctions(dbc, SQL_API_SQLSETPOS, &setPos), SQL_HANDLE_DBC, dbc).status != 0
-        || odbc::check(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr), SQL_HANDLE_DBC, dbc)
-                   .status != 0)
-        return false;
-    const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND;
-    return setPos == SQL_TRUE && (extensions & needed) == needed;
-}
-
 enum class BlockResult { Complete, NeedsRowByRow };
 
 // The fast path: blocks of rows into bound column-wise buffers.
@@ -182,7 +157,7 @@ odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::si
                          BlockResult& result)
 {
     result = BlockResult::Complete;
-    const bool insideBlock = canReadInsideBlock(connection);
+    const bool insideBlock = odbc::canReadInsideBlock(connection);
 
     // Declared before the statement, so they outlive it: the driver writes into them.
     std::vector<SQLBIGINT> rbr(blockRows);
@@ -247,7 +222,7 @@ odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::si
         for (std::size_t i = 0; i < fetched; ++i) {
             ++seen;
             if (rowStatus[i] == SQL_ROW_ERROR)
-                return failed(outcome, QStringLiteral("Row %1 could not be read.").arg(seen));
+                return odbc::failedWith(outcome, QStringLiteral("Row %1 could not be read.").arg(seen));
             Row row;
             if (rbrIndicators[i] != SQL_NULL_DATA)
                 row.rbr = rbr[i];
@@ -270,7 +245,7 @@ odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::si
                 if (reread.status == 0)
                     reread = s.getText(number, target);
                 if (reread.status != 0)
-                    return failed(reread, QStringLiteral("A long text of row %1 could not be read.").arg(seen));
+                    return odbc::failedWith(reread, QStringLiteral("A long text of row %1 could not be read.").arg(seen));
             }
             if (plan.keeps(row, extraTexts))
                 rows.push_back(std::move(row));
@@ -315,7 +290,7 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, const Plan& plan, std::
         for (std::size_t e = 0; e < extraTexts.size() && read.status == 0; ++e)
             read = s.getText(Plan::extraNumber(e), extraTexts[e]);
         if (read.status != 0)
-            return failed(read, QStringLiteral("Row %1 could not be read.").arg(seen));
+            return odbc::failedWith(read, QStringLiteral("Row %1 could not be read.").arg(seen));
         if (rbrIndicator != SQL_NULL_DATA)
             row.rbr = rbr;
         if (datumIndicator != SQL_NULL_DATA)

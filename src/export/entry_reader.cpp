@@ -35,30 +35,6 @@ const QString selectOne = selectEvery + QStringLiteral(" WHERE rbr = ?");
 std::optional<QString> kept(QAnyStringView text) { return text.isNull() ? std::nullopt : std::optional(text.toString()); }
 QAnyStringView viewOf(const std::optional<QString>& text) { return text ? QAnyStringView(*text) : QAnyStringView(); }
 
-// A failure, with whatever the driver said on a call that itself succeeded.
-odbc::Outcome failed(odbc::Outcome outcome, const QString& message)
-{
-    outcome.status = -1;
-    if (outcome.diagnostics.empty())
-        outcome.diagnostics.push_back({QStringLiteral("HY000"), 0, message});
-    return outcome;
-}
-
-// Whether a cell of a fetched block can be read again with SQLSetPos and
-// SQLGetData. The SQLite driver says no (no SQL_GD_BLOCK): its SQLSetPos
-// steps the cursor on instead of positioning inside the block.
-bool canReadInsideBlock(const odbc::Connection& connection)
-{
-    SQLUSMALLINT setPos = SQL_FALSE;
-    SQLUINTEGER extensions = 0;
-    const SQLHDBC dbc = connection.dbc();
-    if (!SQL_SUCCEEDED(SQLGetFunctions(dbc, SQL_API_SQLSETPOS, &setPos))
-        || !SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
-        return false;
-    const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND;
-    return setPos == SQL_TRUE && (extensions & needed) == needed;
-}
-
 // Each listed number's place, and which of them were found. An open
 // addressing table rather than std::unordered_map: a lookup for each of
 // 32767 rows is one cache miss instead of a chain of them.
@@ -265,7 +241,7 @@ struct ReadLater {
 odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places, const TakeEntry& take,
                          std::vector<ReadLater>& later)
 {
-    const bool insideBlock = canReadInsideBlock(session.connection);
+    const bool insideBlock = odbc::canReadInsideBlock(session.connection);
     const bool utf8 = handsOverUtf8(session.connection);
 
     // Declared before the statement, so they outlive it: the driver writes into them.
@@ -319,7 +295,7 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
         for (std::size_t i = 0; i < fetched; ++i) {
             ++seen;
             if (rowStatus[i] == SQL_ROW_ERROR)
-                return failed(outcome, QStringLiteral("Row %1 could not be read.").arg(seen));
+                return odbc::failedWith(outcome, QStringLiteral("Row %1 could not be read.").arg(seen));
             if (rbrIndicators[i] == SQL_NULL_DATA)
                 continue;  // no number: nothing lists it
             const std::optional<std::size_t> place = places.take(rbr[i]);
@@ -342,7 +318,7 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
                     if (reread.status == 0)
                         reread = s.getText(textColumns[k].number, longTexts[k]);
                     if (reread.status != 0)
-                        return failed(reread, QStringLiteral("A long text of row %1 could not be read.").arg(seen));
+                        return odbc::failedWith(reread, QStringLiteral("A long text of row %1 could not be read.").arg(seen));
                     target = viewOf(longTexts[k]);
                 }
             }

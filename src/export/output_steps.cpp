@@ -84,10 +84,7 @@ bool readOnWorker(rt::Worker& worker, const rt::ConnectionSettings& settings, co
         worker, [read = std::move(read), outcome] { *outcome = read(); }, settings.waitLimit);
     if (end != rt::WaitEnd::Done) {
         worker.retire();
-        *outcome = end == rt::WaitEnd::TimedOut
-                       ? odbc::failure(QLatin1String(rt::timedOutState),
-                                       QStringLiteral("The database did not answer within %1.").arg(rt::secondsText(settings.waitLimit)))
-                       : odbc::failure(QLatin1String(rt::cancelledState), QStringLiteral("The wait for the database was cancelled."));
+        *outcome = rt::givenUp(end, settings.waitLimit);
     }
     if (outcome->ok())
         return true;

@@ -73,6 +73,14 @@ Cause causeOf(const QString& sqlstate, const QString& text, bool connectionDead)
 
 bool isConnectionLost(Cause cause) { return cause == Cause::ConnectionLost; }
 
+odbc::Outcome givenUp(WaitEnd end, std::chrono::milliseconds limit)
+{
+    if (end == WaitEnd::Cancelled)
+        return odbc::failure(QLatin1String(cancelledState), QStringLiteral("The wait for the database was cancelled."));
+    return odbc::failure(QLatin1String(timedOutState),
+                         QStringLiteral("The database did not answer within %1.").arg(secondsText(limit)));
+}
+
 QString secondsText(std::chrono::milliseconds limit)
 {
     const double seconds = static_cast<double>(limit.count()) / 1000.0;

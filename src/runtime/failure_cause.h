@@ -5,6 +5,7 @@
 // been lost"), so the SQLSTATE alone does not do.
 
 #include "runtime/odbc.h"
+#include "runtime/waiting.h"
 
 #include <QString>
 
@@ -37,6 +38,9 @@ inline constexpr auto fileMovedState = "VF001";
 
 Cause causeOf(const odbc::Outcome& outcome);
 Cause causeOf(const QString& sqlstate, const QString& errorText, bool connectionDead = false);
+
+// The failure of a wait given up on: past the limit, or cancelled.
+odbc::Outcome givenUp(WaitEnd end, std::chrono::milliseconds limit);
 
 // A connection that is of no more use: it must be made again.
 bool isConnectionLost(Cause cause);

@@ -104,6 +104,26 @@ Outcome failure(const QString& sqlstate, const QString& message)
     return outcome;
 }
 
+Outcome failedWith(Outcome outcome, const QString& message)
+{
+    outcome.status = -1;
+    if (outcome.diagnostics.empty())
+        outcome.diagnostics.push_back({QStringLiteral("HY000"), 0, message});
+    return outcome;
+}
+
+bool canReadInsideBlock(const Connection& connection)
+{
+    SQLUSMALLINT setPos = SQL_FALSE;
+    SQLUINTEGER extensions = 0;
+    const SQLHDBC dbc = connection.dbc();
+    if (!SQL_SUCCEEDED(SQLGetFunctions(dbc, SQL_API_SQLSETPOS, &setPos))
+        || !SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
+        return false;
+    const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND;
+    return setPos == SQL_TRUE && (extensions & needed) == needed;
+}
+
 void HandleDeleter::operator()(void* handle) const noexcept
 {
     if (handle)
@@ -330,11 +350,14 @@ Outcome Statement::getText(SQLUSMALLINT column, std::optional<QString>& out)
     return {};
 }
 
-Outcome Statement::getInteger(SQLUSMALLINT column, std::optional<qint16>& out)
+namespace {
+// One whole-number cell of the current row into a C type of the driver's.
+template <class Value, SQLSMALLINT cType, class Out>
+Outcome readNumber(const Statement& statement, SQLUSMALLINT column, Out& out)
 {
-    SQLSMALLINT value = 0;
+    Value value = 0;
     SQLLEN indicator = 0;
-    Outcome outcome = checked(SQLGetData(get(), column, SQL_C_SSHORT, &value, sizeof value, &indicator));
+    Outcome outcome = statement.checked(SQLGetData(statement.get(), column, cType, &value, sizeof value, &indicator));
     if (outcome.status < 0)
         return outcome;
     if (indicator == SQL_NULL_DATA)
@@ -343,19 +366,16 @@ Outcome Statement::getInteger(SQLUSMALLINT column, std::optional<qint16>& out)
         out = value;
     return {};
 }
+} // namespace
+
+Outcome Statement::getInteger(SQLUSMALLINT column, std::optional<qint16>& out)
+{
+    return readNumber<SQLSMALLINT, SQL_C_SSHORT>(*this, column, out);
+}
 
 Outcome Statement::getWide(SQLUSMALLINT column, std::optional<qint64>& out)
 {
-    SQLBIGINT value = 0;
-    SQLLEN indicator = 0;
-    Outcome outcome = checked(SQLGetData(get(), column, SQL_C_SBIGINT, &value, sizeof value, &indicator));
-    if (outcome.status < 0)
-        return outcome;
-    if (indicator == SQL_NULL_DATA)
-        out.reset();
-    else
-        out = value;
-    return {};
+    return readNumber<SQLBIGINT, SQL_C_SBIGINT>(*this, column, out);
 }
 
 } // namespace odbc

@@ -42,6 +42,8 @@ Outcome check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
 
 // A status that did not come from a driver (no handle, not connected, ...).
 Outcome failure(const QString& sqlstate, const QString& message);
+// A failure, keeping whatever the driver said on a call that itself succeeded.
+Outcome failedWith(Outcome outcome, const QString& message);
 
 QString fromWide(const SQLWCHAR* text, std::size_t length);
 std::u16string toWide(const QString& text);
@@ -63,6 +65,12 @@ struct Param {
 };
 
 class Statement;
+class Connection;
+
+// Whether a cell of a fetched block can be read again with SQLSetPos and
+// SQLGetData. The SQLite driver says no (no SQL_GD_BLOCK), and rightly: its
+// SQLSetPos steps the cursor on instead of positioning inside the block.
+bool canReadInsideBlock(const Connection& connection);
 
 // An environment and one connection on it. Move-only; the destructor rolls
 // back whatever is still open and disconnects.

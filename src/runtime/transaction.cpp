@@ -100,17 +100,25 @@ void assign(const std::vector<Into>& into, std::vector<Value>& values)
     }
 }
 
-odbc::Outcome runChange(odbc::Connection& connection, const QString& sql, const std::vector<Param>& params)
+// A statement prepared, its values bound and run; nullopt (with the outcome) when any step failed.
+std::optional<odbc::Statement> run(odbc::Connection& connection, const QString& sql, const std::vector<Param>& params,
+                                   odbc::Outcome& outcome)
 {
-    odbc::Outcome outcome;
     auto statement = connection.statement(outcome);
     if (!statement)
-        return outcome;
+        return std::nullopt;
     outcome = statement->prepare(sql);
     if (outcome.status >= 0)
         outcome = statement->bind(params);
     if (outcome.status >= 0)
         outcome = statement->execute();
+    return statement;
+}
+
+odbc::Outcome runChange(odbc::Connection& connection, const QString& sql, const std::vector<Param>& params)
+{
+    odbc::Outcome outcome;
+    run(connection, sql, params, outcome);
     return outcome;
 }
 
@@ -118,15 +126,8 @@ odbc::Outcome selectOne(odbc::Connection& connection, const QString& sql, const 
                         const std::vector<Kind>& kinds, std::vector<Value>& values)
 {
     odbc::Outcome outcome;
-    auto statement = connection.statement(outcome);
-    if (!statement)
-        return outcome;
-    outcome = statement->prepare(sql);
-    if (outcome.status >= 0)
-        outcome = statement->bind(params);
-    if (outcome.status >= 0)
-        outcome = statement->execute();
-    if (outcome.status == 0) {
+    auto statement = run(connection, sql, params, outcome);
+    if (statement && outcome.status == 0) {
         outcome = statement->fetch();
         if (outcome.status == 0) {
             outcome = receive(*statement, kinds, values);
@@ -319,10 +320,7 @@ odbc::Outcome Transaction::run(Operation op)
     letGoOfSession();
     broken_ = true;
     holdsChanges_ = false;
-    if (end == WaitEnd::TimedOut)
-        return odbc::failure(QLatin1String(timedOutState),
-                             QStringLiteral("The database did not answer within %1.").arg(secondsText(limit_)));
-    return odbc::failure(QLatin1String(cancelledState), QStringLiteral("The wait for the database was cancelled."));
+    return givenUp(end, limit_);
 }
 
 odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)

@@ -167,12 +167,7 @@ long dw_search::retrieve(const search::Filter& filter)
             ascending = std::move(read->ascending);
         } else {
             worker.retire();
-            outcome = end == rt::WaitEnd::TimedOut
-                          ? odbc::failure(QLatin1String(rt::timedOutState),
-                                          QStringLiteral("The database did not answer within %1.")
-                                              .arg(rt::secondsText(settings_->waitLimit)))
-                          : odbc::failure(QLatin1String(rt::cancelledState),
-                                          QStringLiteral("The wait for the database was cancelled."));
+            outcome = rt::givenUp(end, settings_->waitLimit);
         }
     }
     if (!outcome.ok()) {

@@ -46,11 +46,7 @@ protected:
                 GTEST_SKIP() << disk_->why()->toStdString();
             source_.emplace(ThrowawayDataSource::Schema::Faq, disk_->path());
         } else {
-            if (const auto why = ThrowawayDataSource::unavailable(Backend::PostgreSQL)) {
-                if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))
-                    FAIL() << why->toStdString();
-                GTEST_SKIP() << why->toStdString();
-            }
+            SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
             source_.emplace(Backend::PostgreSQL);
         }
         source_->exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
@@ -311,11 +307,7 @@ INSTANTIATE_TEST_SUITE_P(, CommitUnanswered, ::testing::Bool(),
 
 TEST_P(CommitUnanswered, SavingAgainStoresTheNewEntryOnce)
 {
-    if (const auto why = ThrowawayDataSource::unavailable(Backend::PostgreSQL)) {
-        if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))
-            FAIL() << why->toStdString();
-        GTEST_SKIP() << why->toStdString();
-    }
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
     const bool landed = GetParam();
     ThrowawayDataSource source(Backend::PostgreSQL);
     source.exec(QStringLiteral(

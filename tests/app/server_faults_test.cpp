@@ -6,6 +6,7 @@
 #include "dialogs/w_da_ne.h"
 #include "runtime/waiting.h"
 #include "support/dialog_driver.h"
+#include "support/on_each_backend.h"
 #include "support/own_server.h"
 #include "support/repaint_watch.h"
 #include "support/running_program.h"
@@ -31,11 +32,7 @@ protected:
     void SetUp() override
     {
         server_.emplace();
-        if (server_->why()) {
-            if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))
-                FAIL() << server_->why()->toStdString();
-            GTEST_SKIP() << server_->why()->toStdString();
-        }
+        SKIP_UNLESS_POSTGRESQL(server_->why());
         qputenv("VETFAQ_WAIT_LIMIT", "2");
         source_.emplace(ThrowawayDataSource::Backend::PostgreSQL);
         source_->exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's');"

@@ -2,6 +2,7 @@
 
 #include "dialogs/w_da_ne.h"
 #include "support/dialog_driver.h"
+#include "support/on_each_backend.h"
 #include "support/own_server.h"
 #include "support/running_program.h"
 
@@ -19,11 +20,7 @@ protected:
     void SetUp() override
     {
         server_.emplace();
-        if (server_->why()) {
-            if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))
-                FAIL() << server_->why()->toStdString();
-            GTEST_SKIP() << server_->why()->toStdString();
-        }
+        SKIP_UNLESS_POSTGRESQL(server_->why());
         source_.emplace(ThrowawayDataSource::Backend::PostgreSQL);
         source_->exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
         source_->exec(QStringLiteral("INSERT INTO faq VALUES (2, 'two', 'q', '12/02/2026', 'p', 'l', 's')"));

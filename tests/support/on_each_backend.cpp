@@ -5,11 +5,7 @@
 
 void OnEachBackend::SetUp()
 {
-    if (const auto why = ThrowawayDataSource::unavailable(backend())) {
-        if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))
-            FAIL() << why->toStdString();
-        GTEST_SKIP() << why->toStdString();
-    }
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(backend()));
     try {
         source_.emplace(backend());
     } catch (const std::exception& e) {

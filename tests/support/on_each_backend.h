@@ -43,5 +43,16 @@ std::string backendName(const ::testing::TestParamInfo<Backend>& info);
 // Names the backend in failure messages and in CTest's test names.
 void PrintTo(Backend backend, std::ostream* os);
 
+// Skips the test when `why` holds a reason PostgreSQL cannot be used here;
+// under ./test (VETFAQ_TEST_REQUIRE_PG=1) that fails it instead.
+#define SKIP_UNLESS_POSTGRESQL(why)                                                        \
+    do {                                                                                   \
+        if (const std::optional<QString> reason = (why)) {                                 \
+            if (qEnvironmentVariable("VETFAQ_TEST_REQUIRE_PG") == QLatin1String("1"))      \
+                FAIL() << reason->toStdString();                                           \
+            GTEST_SKIP() << reason->toStdString();                                         \
+        }                                                                                  \
+    } while (false)
+
 #define INSTANTIATE_ON_EACH_BACKEND(Suite) \
     INSTANTIATE_TEST_SUITE_P(, Suite, ::testing::Values(Backend::SQLite, Backend::PostgreSQL), backendName)

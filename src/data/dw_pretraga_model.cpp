@@ -81,12 +81,15 @@ void Model::setRows(std::vector<faq::Row> rows, std::vector<int> ascending)
 
 void Model::sortBy(int column, SortOrder order, std::vector<int> ascending)
 {
-    beginResetModel();
     sortColumn_ = order == SortOrder::None || !sortable(column) ? -1 : column;
     sortOrder_ = sortColumn_ < 0 ? SortOrder::None : order;
     highlighted_.assign(rows_->size(), false);
     applyOrder(std::move(ascending));
-    endResetModel();
+    // The same number of rows, each place showing another one: a change of
+    // data repaints what is in view. A reset or a layout change would make
+    // the view lay out, or track, every one of the rows anew.
+    if (!rows_->empty())
+        emit dataChanged(index(0, 0), index(static_cast<int>(rows_->size()) - 1, static_cast<int>(columns.size()) - 1));
 }
 
 void Model::applyOrder(std::vector<int> ascending)

@@ -43,7 +43,8 @@ public:
 
     // Shows the rows in the column's order (None: the database's own).
     // `ascending`, when given, is the column's ascending order, made
-    // beforehand. No row is highlighted afterwards.
+    // beforehand. No row is highlighted afterwards; the view's current place
+    // stays where it was.
     void sortBy(int column, SortOrder order, std::vector<int> ascending = {});
     int sortColumn() const { return sortColumn_; }
     SortOrder sortOrder() const { return sortOrder_; }

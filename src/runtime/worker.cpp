@@ -13,6 +13,8 @@ struct Worker::State {
     std::deque<std::function<void()>> tasks;
     bool ending = false;
     bool ended = false;
+    bool running = false;
+    std::condition_variable idle;
     std::condition_variable endedSignal;
     std::thread thread;
 };
@@ -33,11 +35,15 @@ Worker::Worker() : state_(std::make_shared<State>())
                 }
                 task = std::move(state->tasks.front());
                 state->tasks.pop_front();
+                state->running = true;
             }
             task();
             // Whatever the task held (a connection, a statement) is freed
             // here, on this thread, not on the one that posted it.
             task = nullptr;
+            std::lock_guard lock(state->mutex);
+            state->running = false;
+            state->idle.notify_all();
         }
     });
 }
@@ -60,6 +66,12 @@ void Worker::post(std::function<void()> task)
         state_->tasks.push_back(std::move(task));
     }
     state_->wake.notify_one();
+}
+
+void Worker::waitIdle()
+{
+    std::unique_lock lock(state_->mutex);
+    state_->idle.wait(lock, [&] { return state_->tasks.empty() && !state_->running; });
 }
 
 bool Worker::finishWithin(std::chrono::milliseconds bound)

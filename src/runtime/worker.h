@@ -19,6 +19,8 @@ public:
     Worker& operator=(const Worker&) = delete;
 
     void post(std::function<void()> task);
+    // Returns once everything posted so far has run.
+    void waitIdle();
     // Ends the thread once what was posted has run, waiting at most `bound`
     // for it; a thread that takes longer is retired. True when it ended.
     bool finishWithin(std::chrono::milliseconds bound);

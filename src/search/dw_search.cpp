@@ -114,6 +114,12 @@ dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretra
     });
 }
 
+dw_search::~dw_search()
+{
+    if (orders_)
+        orders_->stop = true;  // its thread ends with the grid
+}
+
 void dw_search::takeHighlightColours()
 {
     model_->setHighlightColours(palette().brush(QPalette::Active, QPalette::Highlight),
@@ -134,6 +140,7 @@ long dw_search::retrieve(const search::Filter& filter)
     // The rows listed before go first, not after the new ones are read: a
     // refresh of the largest table would otherwise hold both listings and the
     // driver's copy of the rows at once.
+    dropOrders();
     model_->setRows({});
     odbc::Outcome outcome;
     std::vector<faq::Row> rows;
@@ -184,28 +191,43 @@ long dw_search::retrieve(const search::Filter& filter)
     return rowCount();
 }
 
-// After each listing the orders of every column are made on a thread of
-// their own, so a caption click finds them ready instead of collating 32767
-// texts while the user waits.
+// Once the list was sorted by a caption, the orders of every column are made
+// after each listing on a thread of their own, so a caption click finds them
+// ready instead of collating 32767 texts while the user waits. Not before:
+// collating pages in megabytes of the system's collation tables, which only
+// people who sort need.
 void dw_search::prepareOrders()
 {
+    if (!sortedByCaption_)
+        return;
     auto orders = std::make_shared<Orders>();
     orders_ = orders;
     sorter_.post([orders, rows = model_->sharedRows(), locale = model_->locale()] {
         for (int column : {dw_pretraga::Adresa, dw_pretraga::Datum, dw_pretraga::Lot}) {
-            if (orders.use_count() == 1)
+            std::vector<int> order = dw_pretraga::ascendingOrder(*rows, column, locale, &orders->stop);
+            if (orders->stop)
                 return;  // listed anew meanwhile: nobody wants these
-            std::vector<int> order = dw_pretraga::ascendingOrder(*rows, column, locale);
             std::lock_guard lock(orders->mutex);
             orders->ascending[static_cast<std::size_t>(column)] = std::move(order);
         }
     });
 }
 
+void dw_search::dropOrders()
+{
+    if (!orders_)
+        return;
+    orders_->stop = true;
+    sorter_.waitIdle();
+    orders_.reset();
+}
+
 void dw_search::sortByCaption(int column)
 {
     if (!dw_pretraga::sortable(column))
         return;
+    const bool first = !sortedByCaption_;
+    sortedByCaption_ = true;
     using dw_pretraga::SortOrder;
     // Ascending, descending, and back to the database's order.
     SortOrder next = SortOrder::Ascending;
@@ -218,6 +240,8 @@ void dw_search::sortByCaption(int column)
             ascending = *ready;
     }
     model_->sortBy(column, next, std::move(ascending));
+    if (first)
+        prepareOrders();
     horizontalHeader()->setSortIndicatorShown(next != SortOrder::None);
     if (next != SortOrder::None)
         horizontalHeader()->setSortIndicator(column, next == SortOrder::Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);

@@ -14,6 +14,7 @@
 #include <QTableView>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <unordered_map>
 #include <memory>
@@ -29,6 +30,7 @@ class dw_search : public QTableView {
     Q_OBJECT
 public:
     explicit dw_search(QWidget* parent = nullptr);
+    ~dw_search() override;
 
     // Takes a copy of the connection settings for the next retrievals.
     void settrans(const rt::Transaction& transaction);
@@ -77,10 +79,14 @@ protected:
 
 private:
     struct Orders {
+        std::atomic<bool> stop{false};
         std::mutex mutex;
         std::array<std::optional<std::vector<int>>, 4> ascending;
     };
     void prepareOrders();
+    // Stops the orders being made and waits for their thread, so the rows
+    // they were made of are let go.
+    void dropOrders();
     int rowUnder(int y) const;
     void takeHighlightColours();
 
@@ -88,6 +94,7 @@ private:
     std::optional<rt::ConnectionSettings> settings_;
     // Each column's ascending order of the rows listed last, as they become ready.
     std::shared_ptr<Orders> orders_;
+    bool sortedByCaption_ = false;
     rt::Worker sorter_;
     // Tooltips of the rows listed last, each read once.
     std::unordered_map<qint64, QString> tooltips_;

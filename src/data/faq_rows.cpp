@@ -2,9 +2,12 @@
 
 #include "data/dw_pretraga.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace faq {
@@ -36,8 +39,10 @@ public:
                 extra_.push_back(static_cast<TextColumn>(i));
     }
 
-    // The grid's select with the filter's columns after its own.
-    QString select() const
+    // The grid's select with the filter's columns after its own and, where
+    // the database can narrow the rows (likeOperator not empty), the
+    // narrowing's terms, every pattern bound.
+    QString select(QLatin1String likeOperator) const
     {
         QString sql = dw_pretraga::select.toString();
         QString names;
@@ -46,7 +51,24 @@ public:
             names += columnNames[indexOf(column)];
         }
         sql.insert(sql.indexOf(u" FROM "), names);
-        return sql;
+        if (!narrows(likeOperator))
+            return sql;
+        QString where;
+        for (const Narrowing::Term& term : filter_->narrowing.terms) {
+            const QString test = columnNames[indexOf(term.column)].toString() + u' ' + likeOperator + QLatin1String(" ? ESCAPE '\\'");
+            where = where.isEmpty() ? test
+                                    : u'(' + where + (term.orWithPrevious ? QLatin1String(" OR ") : QLatin1String(" AND ")) +
+                                          test + u')';
+        }
+        return sql + QLatin1String(" WHERE ") + where;
+    }
+    std::vector<odbc::Param> params(QLatin1String likeOperator) const
+    {
+        std::vector<odbc::Param> out;
+        if (narrows(likeOperator))
+            for (const Narrowing::Term& term : filter_->narrowing.terms)
+                out.push_back(odbc::Param::of(std::optional(term.pattern)));
+        return out;
     }
     std::size_t extraCount() const { return extra_.size(); }
     bool filters() const { return filter_ != nullptr; }
@@ -66,9 +88,43 @@ public:
     }
 
 private:
+    bool narrows(QLatin1String likeOperator) const
+    {
+        return filter_ && !likeOperator.isEmpty() && !filter_->narrowing.terms.empty();
+    }
+
     const RowFilter* filter_;
     std::vector<TextColumn> extra_;
 };
+
+// The operator that compares as a narrowing's patterns expect: letters of
+// the ASCII range in either case, every other character as itself. SQLite's
+// LIKE does; PostgreSQL's LIKE heeds case, its ILIKE folds by the server's
+// locale, which the patterns allow for. Empty where the product is not
+// known to: its rows are then all read.
+QLatin1String likeOperatorOf(const odbc::Connection& connection)
+{
+    const QString product = connection.info(SQL_DBMS_NAME);
+    if (product == QLatin1String("SQLite"))
+        return QLatin1String("LIKE");
+    if (product == QLatin1String("PostgreSQL"))
+        return QLatin1String("ILIKE");
+    return {};
+}
+
+// Runs the select of the plan on the statement.
+odbc::Outcome runSelect(odbc::Statement& s, const Plan& plan, QLatin1String likeOperator)
+{
+    std::vector<odbc::Param> params = plan.params(likeOperator);
+    if (params.empty())
+        return s.executeDirect(plan.select(likeOperator));
+    odbc::Outcome outcome = s.prepare(plan.select(likeOperator));
+    if (outcome.status >= 0)
+        outcome = s.bind(params);
+    if (outcome.status >= 0)
+        outcome = s.execute();
+    return outcome;
+}
 
 // A longer text is read again in full with SQLGetData.
 constexpr std::size_t boundTextUnits = 256;
@@ -82,34 +138,45 @@ std::optional<QDateTime> toDateTime(const SQL_TIMESTAMP_STRUCT& ts)
     return QDateTime(date, time, Qt::UTC);
 }
 
-// Column-wise buffers of one text column for a whole block.
-struct BoundText {
-    static constexpr std::size_t stride = boundTextUnits + 1;  // room for the terminator
-
-    explicit BoundText(std::size_t rows) : units(rows * stride), indicators(rows) {}
+// Column-wise buffers of one text column for a whole block: the UTF-8 the
+// database holds where the driver hands it over as it is (decoded here, a
+// good deal faster than the drivers convert), else UTF-16 from the driver.
+// Left uninitialised: only what the driver writes is ever read.
+class BoundText {
+public:
+    BoundText(std::size_t rows, bool utf8)
+        : utf8_(utf8), stride_(utf8 ? utf8Bytes : (boundTextUnits + 1) * sizeof(SQLWCHAR)),
+          bytes_(new char[rows * stride_]), indicators_(new SQLLEN[rows])
+    {
+    }
 
     odbc::Outcome bind(odbc::Statement& s, SQLUSMALLINT column)
     {
-        return s.checked(SQLBindCol(s.get(), column, SQL_C_WCHAR, units.data(),
-                                    static_cast<SQLLEN>(stride * sizeof(SQLWCHAR)), indicators.data()));
+        return s.checked(SQLBindCol(s.get(), column, utf8_ ? SQL_C_BINARY : SQL_C_WCHAR, bytes_.get(),
+                                    static_cast<SQLLEN>(stride_), indicators_.get()));
     }
+    bool isNull(std::size_t row) const { return indicators_[row] == SQL_NULL_DATA; }
     bool truncated(std::size_t row) const
     {
-        const SQLLEN n = indicators[row];
-        return n == SQL_NO_TOTAL || n > static_cast<SQLLEN>(boundTextUnits * sizeof(SQLWCHAR));
+        const SQLLEN n = indicators_[row];
+        // UTF-16 ends in a terminator; binary data has none.
+        return n == SQL_NO_TOTAL || n > static_cast<SQLLEN>(utf8_ ? stride_ : stride_ - sizeof(SQLWCHAR));
     }
-    std::optional<QString> value(std::size_t row) const
+    std::optional<QString> value(std::size_t row)
     {
-        if (indicators[row] == SQL_NULL_DATA)
+        if (isNull(row))
             return std::nullopt;
-        const SQLWCHAR* text = units.data() + row * stride;
-        const std::size_t length = unitsOf(row);
-        if (!block_.ptr || length == 0)
-            return odbc::fromWide(text, length);
+        if (!block_.ptr || lengths_[row] == 0) {
+            if (!utf8_)
+                return odbc::fromWide(reinterpret_cast<const SQLWCHAR*>(at(row)), bytesOf(row) / sizeof(SQLWCHAR));
+            QString text(static_cast<qsizetype>(bytesOf(row)), Qt::Uninitialized);
+            text.truncate(decode(row, text.data()) - text.constData());
+            return text;
+        }
         // A string of its own that shares the block's allocation.
         QStringPrivate cell(block_);
         cell.ptr = block_.ptr + offsets_[row];
-        cell.size = static_cast<qsizetype>(length);
+        cell.size = static_cast<qsizetype>(lengths_[row]);
         return QString(std::move(cell));
     }
 
@@ -121,62 +188,82 @@ struct BoundText {
     void pack(std::size_t rows)
     {
         offsets_.resize(rows);
+        lengths_.assign(rows, 0);
         std::size_t total = 0;
         for (std::size_t i = 0; i < rows; ++i) {
             offsets_[i] = total;
-            if (indicators[i] != SQL_NULL_DATA && !truncated(i))
-                total += unitsOf(i) + 1;  // each text keeps a terminator, as a QString of its own would
+            if (!isNull(i) && !truncated(i))  // a byte of UTF-8 is never more than one unit of UTF-16
+                total += (utf8_ ? bytesOf(i) : bytesOf(i) / sizeof(SQLWCHAR)) + 1;  // each keeps a terminator
         }
         block_ = QStringPrivate(QTypedArrayData<char16_t>::allocate(static_cast<qsizetype>(total + 1)));
         if (!block_.ptr)
             return;  // value() falls back on a string per cell
         for (std::size_t i = 0; i < rows; ++i) {
-            if (indicators[i] == SQL_NULL_DATA || truncated(i))
+            if (isNull(i) || truncated(i))
                 continue;
-            const std::size_t n = unitsOf(i);
             char16_t* target = block_.ptr + offsets_[i];
-            std::memcpy(target, units.data() + i * stride, n * sizeof(char16_t));
+            std::size_t n = bytesOf(i) / sizeof(SQLWCHAR);
+            if (utf8_)
+                n = static_cast<std::size_t>(decode(i, reinterpret_cast<QChar*>(target)) - reinterpret_cast<QChar*>(target));
+            else
+                std::memcpy(target, at(i), n * sizeof(char16_t));
             target[n] = u'\0';
+            lengths_[i] = n;
         }
     }
 
-    std::vector<SQLWCHAR> units;
-    std::vector<SQLLEN> indicators;
-
 private:
-    std::size_t unitsOf(std::size_t row) const { return static_cast<std::size_t>(indicators[row]) / sizeof(SQLWCHAR); }
+    // 256 units of UTF-16 are at most 768 bytes of UTF-8.
+    static constexpr std::size_t utf8Bytes = boundTextUnits * 3;
 
+    const char* at(std::size_t row) const { return bytes_.get() + row * stride_; }
+    std::size_t bytesOf(std::size_t row) const { return static_cast<std::size_t>(indicators_[row]); }
+    // Unit for unit as the database holds it: a leading U+FEFF is a
+    // character of the text, not a byte order mark.
+    QChar* decode(std::size_t row, QChar* out)
+    {
+        return decoder_.appendToBuffer(out, QByteArrayView(at(row), static_cast<qsizetype>(bytesOf(row))));
+    }
+
+    bool utf8_;
+    std::size_t stride_;
+    std::unique_ptr<char[]> bytes_;
+    std::unique_ptr<SQLLEN[]> indicators_;
+    QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
     QStringPrivate block_;  // null until pack()
     std::vector<std::size_t> offsets_;
+    std::vector<std::size_t> lengths_;
 };
 
 enum class BlockResult { Complete, NeedsRowByRow };
 
 // The fast path: blocks of rows into bound column-wise buffers.
-odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::size_t blockRows, std::vector<Row>& rows,
-                         BlockResult& result)
+odbc::Outcome readBlocks(odbc::Connection& connection, odbc::Statement& s, const Plan& plan, std::size_t blockRows,
+                         std::vector<Row>& rows, BlockResult& result)
 {
     result = BlockResult::Complete;
     const bool insideBlock = odbc::canReadInsideBlock(connection);
+    const bool utf8 = odbc::handsOverUtf8(connection);
 
     // Declared before the statement, so they outlive it: the driver writes into them.
     std::vector<SQLBIGINT> rbr(blockRows);
     std::vector<SQLLEN> rbrIndicators(blockRows);
-    BoundText adresa(blockRows);
+    BoundText adresa(blockRows, utf8);
     std::vector<SQL_TIMESTAMP_STRUCT> datum(blockRows);
     std::vector<SQLLEN> datumIndicators(blockRows);
-    BoundText lot(blockRows);
-    std::vector<BoundText> extra(plan.extraCount(), BoundText(blockRows));
+    BoundText lot(blockRows, utf8);
+    std::vector<BoundText> extra;
+    extra.reserve(plan.extraCount());
+    for (std::size_t e = 0; e < plan.extraCount(); ++e)
+        extra.emplace_back(blockRows, utf8);
     std::vector<std::optional<QString>> extraTexts(plan.extraCount());
     std::vector<SQLUSMALLINT> rowStatus(blockRows);
     SQLULEN fetched = 0;
     std::size_t seen = 0;  // rows read, kept or not
 
     odbc::Outcome outcome;
-    auto statement = connection.statement(outcome);
-    if (!statement)
-        return outcome;
-    odbc::Statement& s = *statement;
+    // The statement outlives these buffers when its rows are freed later.
+    const odbc::Unbinding unbinding(s);
 
     // A driver that cannot fetch blocks answers 01S02 and fetches fewer rows;
     // the fetched count below covers that.
@@ -188,7 +275,7 @@ odbc::Outcome readBlocks(odbc::Connection& connection, const Plan& plan, std::si
         if (outcome.status < 0)
             return outcome;
     }
-    outcome = s.executeDirect(plan.select());
+    outcome = runSelect(s, plan, likeOperatorOf(connection));
     if (outcome.status < 0)
         return outcome;
     for (odbc::Outcome bound :
@@ -264,7 +351,7 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, const Plan& plan, std::
     if (!statement)
         return outcome;
     odbc::Statement& s = *statement;
-    outcome = s.executeDirect(plan.select());
+    outcome = runSelect(s, plan, likeOperatorOf(connection));
     if (outcome.status < 0)
         return outcome;
     for (;;) {
@@ -301,24 +388,26 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, const Plan& plan, std::
 }
 
 odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const Plan& plan,
-                   std::size_t blockRows)
+                   std::size_t blockRows, std::unique_ptr<Leftover>& leftover)
 {
-    odbc::Connection connection;
-    odbc::Outcome outcome = settings.open(connection);
+    auto taken = std::make_unique<Leftover>();
+    odbc::Outcome outcome = settings.open(taken->connection);
     if (outcome.status < 0)
         return outcome;
 
     std::vector<Row> read;
     BlockResult result = BlockResult::Complete;
-    outcome = readBlocks(connection, plan, std::max<std::size_t>(blockRows, 1), read, result);
+    taken->statement = taken->connection.statement(outcome);
+    if (taken->statement)
+        outcome = readBlocks(taken->connection, *taken->statement, plan, std::max<std::size_t>(blockRows, 1), read, result);
     if (outcome.status >= 0 && result == BlockResult::NeedsRowByRow) {
         read.clear();
-        outcome = readRowByRow(connection, plan, read);
+        taken->statement.reset();
+        outcome = readRowByRow(taken->connection, plan, read);
     }
     // Only read: nothing to keep. The rows are in hand whatever the driver
-    // answers to the rollback.
-    connection.rollback();
-    connection.close();
+    // answers to the rollback, whenever it comes.
+    leftover = std::move(taken);
     if (outcome.status < 0)
         return outcome;
     rows = std::move(read);
@@ -329,13 +418,21 @@ odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& row
 
 odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, std::size_t blockRows)
 {
-    return load(settings, rows, Plan(nullptr), blockRows);
+    std::unique_ptr<Leftover> leftover;
+    return load(settings, rows, Plan(nullptr), blockRows, leftover);
 }
 
 odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter& filter,
                        std::size_t blockRows)
 {
-    return load(settings, rows, Plan(&filter), blockRows);
+    std::unique_ptr<Leftover> leftover;
+    return load(settings, rows, Plan(&filter), blockRows, leftover);
+}
+
+odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter* filter,
+                       std::unique_ptr<Leftover>& leftover)
+{
+    return load(settings, rows, Plan(filter), 512, leftover);
 }
 
 } // namespace faq

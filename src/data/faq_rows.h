@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,22 @@ inline constexpr std::size_t textColumnCount = 5;
 // each in full; nullopt for null and for columns the filter did not name.
 using RowTexts = std::array<std::optional<QString>, textColumnCount>;
 
+// A test the database makes before the rows are read, so that fewer are:
+// it holds for every row the filter keeps, and may hold for more. Each term
+// is "the column matches the pattern", a LIKE pattern with \ as its escape
+// in which every letter of the ASCII range except i, k and s stands for
+// itself in either case and `_` for any one character (see
+// search::Filter::narrowing). The terms combine strictly from the top,
+// ((t1 j1 t2) j2 t3)..., each join an AND or an OR.
+struct Narrowing {
+    struct Term {
+        TextColumn column;
+        QString pattern;
+        bool orWithPrevious = false;  // joined to the terms above by OR, else AND
+    };
+    std::vector<Term> terms;  // none: every row is read
+};
+
 // Decides row by row, as they are read, which rows are kept.
 struct RowFilter {
     // The columns keep() looks in besides adresa and lot, which it always
@@ -40,6 +57,19 @@ struct RowFilter {
     // Decides from the texts alone: a loader that falls back to reading
     // row by row asks again about the rows it had already read.
     std::function<bool(const RowTexts&)> keep;
+    // Where the database can check it in the same way on every product it
+    // is asked to; otherwise every row is read and keep() decides alone.
+    Narrowing narrowing;
+};
+
+// What a retrieval leaves behind: its connection and the statement whose
+// rows the driver still holds. Letting go of them ends the read and frees
+// the driver's copy of the rows, which takes the SQLite driver several
+// milliseconds for the largest table; a caller with time to spare later may
+// take them over (see loadRows) and let go of them then.
+struct Leftover {
+    odbc::Connection connection;
+    std::optional<odbc::Statement> statement;  // after the connection, so freed before it
 };
 
 // Connects with a copy of the settings, runs the grid's select, reads every
@@ -49,5 +79,10 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 // The same, keeping only the rows the filter keeps, in the order read.
 odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter& filter,
                        std::size_t blockRows = 512);
+// Either of the two (filter may be null), handing the connection and the
+// statement over in `leftover` instead of letting go of them; nothing is
+// handed over when the connection was never made.
+odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter* filter,
+                       std::unique_ptr<Leftover>& leftover);
 
 } // namespace faq

@@ -99,17 +99,6 @@ private:
     std::size_t foundCount_ = 0;
 };
 
-// Drivers that hand a text over as the UTF-8 the database holds when asked
-// for binary data, which spares converting every text to UTF-16 and back for
-// a file: the SQLite driver (SQLite's texts are UTF-8) and psqlODBC's
-// Unicode driver (its client encoding is UTF-8). psqlODBC's ANSI driver
-// would hand over the client's encoding instead.
-bool handsOverUtf8(const odbc::Connection& connection)
-{
-    const QString driver = connection.info(SQL_DRIVER_NAME);
-    return driver.startsWith(QLatin1String("sqlite3odbc")) || driver.startsWith(QLatin1String("psqlodbcw"));
-}
-
 // Column-wise buffers of one text column for a whole block, as UTF-8 or as
 // UTF-16. Left uninitialised: only what the driver writes is ever read, so
 // the pages of the long columns' generous buffers are touched only as far as
@@ -155,23 +144,6 @@ private:
 struct Session {
     odbc::Connection connection;
     std::optional<odbc::Statement> rows;  // after the connection, so freed before it
-};
-
-// Lets a statement outlive the buffers bound to it: the driver forgets them.
-class Unbinding {
-public:
-    explicit Unbinding(odbc::Statement& s) : s_(s) {}
-    ~Unbinding()
-    {
-        SQLFreeStmt(s_.get(), SQL_UNBIND);
-        s_.setAttribute(SQL_ATTR_ROWS_FETCHED_PTR, 0);
-        s_.setAttribute(SQL_ATTR_ROW_STATUS_PTR, 0);
-    }
-    Unbinding(const Unbinding&) = delete;
-    Unbinding& operator=(const Unbinding&) = delete;
-
-private:
-    odbc::Statement& s_;
 };
 
 // Reads one entry by its number, the number bound: a statement prepared
@@ -242,7 +214,7 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
                          std::vector<ReadLater>& later)
 {
     const bool insideBlock = odbc::canReadInsideBlock(session.connection);
-    const bool utf8 = handsOverUtf8(session.connection);
+    const bool utf8 = odbc::handsOverUtf8(session.connection);
 
     // Declared before the statement, so they outlive it: the driver writes into them.
     std::vector<SQLBIGINT> rbr(blockRows);
@@ -263,7 +235,7 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
     if (!session.rows)
         return outcome;
     odbc::Statement& s = *session.rows;
-    const Unbinding unbinding(s);
+    const odbc::Unbinding unbinding(s);
     // A driver that cannot fetch blocks answers 01S02 and fetches fewer rows;
     // the fetched count below covers that.
     for (auto [attribute, value] : {std::pair<SQLINTEGER, SQLULEN>{SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN},

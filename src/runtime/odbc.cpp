@@ -112,6 +112,12 @@ Outcome failedWith(Outcome outcome, const QString& message)
     return outcome;
 }
 
+bool handsOverUtf8(const Connection& connection)
+{
+    const QString driver = connection.info(SQL_DRIVER_NAME);
+    return driver.startsWith(QLatin1String("sqlite3odbc")) || driver.startsWith(QLatin1String("psqlodbcw"));
+}
+
 bool canReadInsideBlock(const Connection& connection)
 {
     SQLUSMALLINT setPos = SQL_FALSE;

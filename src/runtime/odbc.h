@@ -72,6 +72,13 @@ class Connection;
 // SQLSetPos steps the cursor on instead of positioning inside the block.
 bool canReadInsideBlock(const Connection& connection);
 
+// Drivers that hand a text over as the UTF-8 the database holds when asked
+// for binary data, which spares converting every text to UTF-16 in the
+// driver: the SQLite driver (SQLite's texts are UTF-8) and psqlODBC's
+// Unicode driver (its client encoding is UTF-8). psqlODBC's ANSI driver
+// would hand over the client's encoding instead.
+bool handsOverUtf8(const Connection& connection);
+
 // An environment and one connection on it. Move-only; the destructor rolls
 // back whatever is still open and disconnects.
 class Connection {
@@ -142,6 +149,23 @@ private:
     std::vector<std::u16string> textBuffers_;
     std::vector<SQLSMALLINT> integerBuffers_;
     std::vector<SQLLEN> indicators_;
+};
+
+// Lets a statement outlive the buffers bound to it: the driver forgets them.
+class Unbinding {
+public:
+    explicit Unbinding(Statement& s) : s_(s) {}
+    ~Unbinding()
+    {
+        SQLFreeStmt(s_.get(), SQL_UNBIND);
+        s_.setAttribute(SQL_ATTR_ROWS_FETCHED_PTR, 0);
+        s_.setAttribute(SQL_ATTR_ROW_STATUS_PTR, 0);
+    }
+    Unbinding(const Unbinding&) = delete;
+    Unbinding& operator=(const Unbinding&) = delete;
+
+private:
+    Statement& s_;
 };
 
 } // namespace odbc

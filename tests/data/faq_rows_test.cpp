@@ -197,19 +197,29 @@ TEST_P(grid_rows, EachListedTextIsAStringOfItsOwn)
     }
 }
 
-TEST_P(grid_rows, CentralEuropeanLettersAndApostrophesRoundTrip)
+TEST_P(grid_rows, TextsComeBackUnitForUnit)
 {
-    const QString who = QStringLiteral("č ć đ š ž Č Ć Đ Š Ž");
-    const QString lot = QStringLiteral("O'Brien's ''lot'' 'Đ'");
+    // Short and long, in one, two, three and four bytes of UTF-8, around the
+    // bound buffer's size (longer ones are read again in full).
+    const QString texts[][2] = {
+        {QStringLiteral("č ć đ š ž Č Ć Đ Š Ž"), QStringLiteral("O'Brien's ''lot'' 'Đ'")},
+        {QStringLiteral("\uFEFFstarts with a byte order mark"), QStringLiteral("\uFEFF")},
+        {QStringLiteral("emoji \U0001F436 and \u05E9\u05DC\u05D5\u05DD"), QString(255, QChar(0x20AC))},
+        {QString(256, QChar(0x20AC)), QString(257, QChar(0x010D))},
+        {QString(300, QChar(0x20AC)), QString(200, u'a') + QString(60, QChar(0x010D))},
+    };
     Writer writer;
-    writer.add(3, who, lot);
+    for (int i = 0; i < int(std::size(texts)); ++i)
+        writer.add(i + 1, texts[i][0], texts[i][1]);
     writer.commit();
 
     const auto rows = load();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].adresa, who);
-    EXPECT_EQ(rows[0].lot, lot);
-    EXPECT_EQ(rows[0].datum, at(2026, 12, 6));
+    ASSERT_EQ(rows.size(), std::size(texts));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].adresa, texts[i][0]) << i;
+        EXPECT_EQ(rows[i].lot, texts[i][1]) << i;
+        EXPECT_EQ(rows[i].datum, at(2026, 12, 6));
+    }
 }
 
 TEST_P(grid_rows, FailuresCarryTheDriversTextAndLeaveTheRowsAlone)

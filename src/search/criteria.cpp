@@ -54,6 +54,59 @@ Filter::Filter(const std::vector<Criterion>& rows)
     }
 }
 
+std::optional<QString> likePattern(const QString& words)
+{
+    const QString folded = words.toCaseFolded();
+    QString pattern = QStringLiteral("%");
+    bool fixedPart = false;
+    for (QChar c : folded) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || u == u'i' || u == u'k' || u == u's') {
+            if (!pattern.endsWith(u'%') || pattern.endsWith(QLatin1String("\\%")))
+                pattern += u'%';
+            continue;
+        }
+        if (u == u'%' || u == u'_' || u == u'\\')
+            pattern += u'\\';
+        pattern += c;
+        fixedPart = true;
+    }
+    if (!fixedPart)
+        return std::nullopt;
+    if (!pattern.endsWith(u'%') || pattern.endsWith(QLatin1String("\\%")))
+        pattern += u'%';
+    return pattern;
+}
+
+std::vector<NarrowingTerm> Filter::narrowing() const
+{
+    // Folded from the top as matches() combines: a row the database cannot
+    // test counts as true, so an AND over it keeps what came before and an
+    // OR with it lets every entry through so far.
+    std::vector<NarrowingTerm> terms;
+    for (std::size_t i = 0; i < conditions_.size(); ++i) {
+        const Condition& c = conditions_[i];
+        const std::optional<QString> pattern = likePattern(c.words);
+        const Connective join = i == 0 ? Connective::And : conditions_[i - 1].connective;
+        switch (join) {
+        case Connective::And:
+            if (pattern)
+                terms.push_back({c.field, *pattern, false});
+            break;
+        case Connective::Or:
+            if (terms.empty())
+                break;  // everything so far
+            if (pattern)
+                terms.push_back({c.field, *pattern, true});
+            else
+                terms.clear();
+            break;
+        case Connective::Not: break;
+        }
+    }
+    return terms;
+}
+
 std::vector<Field> Filter::fields() const
 {
     std::array<bool, fieldCount> used{};

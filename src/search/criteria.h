@@ -38,6 +38,21 @@ bool contains(const std::optional<QString>& text, const QString& words);
 // An entry's texts by field; nullopt where the entry's field is null.
 using EntryTexts = std::array<std::optional<QString>, fieldCount>;
 
+// A LIKE pattern (\ as its escape) that a database's LIKE, or ILIKE, finds
+// in every text that contains the words, whatever the database makes of
+// letters outside the ASCII range: those, and i, k and s (which the Kelvin
+// sign, the long s and the dotted or dotless i of Turkish locales may stand
+// for), become `%`; the other ASCII characters stand for themselves, % _
+// and \ escaped. nullopt when nothing but `%` would be left.
+std::optional<QString> likePattern(const QString& words);
+
+// A test of one field a database can make before the rule runs.
+struct NarrowingTerm {
+    Field field;
+    QString pattern;  // see likePattern
+    bool orWithPrevious = false;  // joined to the terms above by OR, else AND
+};
+
 class Filter {
 public:
     // No criterion: every entry is listed.
@@ -52,6 +67,10 @@ public:
     // Whether the entry is listed: the conditions combined strictly from
     // the top, ((c1 op1 c2) op2 c3) op3 c4.
     bool matches(const EntryTexts& texts) const;
+    // Terms that, combined strictly from the top, hold for every entry
+    // matches() lists (and may hold for more); none when nothing can be
+    // promised. An AND NOT row narrows nothing.
+    std::vector<NarrowingTerm> narrowing() const;
 
 private:
     struct Condition {

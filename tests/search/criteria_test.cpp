@@ -147,3 +147,69 @@ TEST(criteria, ConditionsCombineStrictlyFromTheTop)
     for (const auto& c : cases)
         EXPECT_EQ(Filter(c.rows).matches(entry()), c.expected) << c.what;
 }
+
+TEST(criteria, NarrowingPatternsLetThroughEveryTextTheRuleFinds)
+{
+    // What the patterns rest on: outside the ASCII range only characters
+    // that fold to i, k or s match an ASCII character, and those three
+    // are never fixed in a pattern.
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+        if (QChar::isSurrogate(c))
+            continue;
+        const char16_t folded = QChar(c).toCaseFolded().unicode();
+        if (folded < 0x80)
+            EXPECT_TRUE(folded == u'i' || folded == u'k' || folded == u's') << std::hex << unsigned(c);
+    }
+
+    const std::pair<const char*, std::optional<QString>> patterns[] = {
+        {"Split", QStringLiteral("%pl%t%")},
+        {"ČEP", QStringLiteral("%ep%")},
+        {"100%", QStringLiteral("%100\\%%")},
+        {"a_b", QStringLiteral("%a\\_b%")},
+        {"\\VET\\", QStringLiteral("%\\\\vet\\\\%")},
+        {"O'Brien", QStringLiteral("%o'br%en%")},
+        {"šimić", QStringLiteral("%m%")},
+        {"čćš", std::nullopt},
+        {"kiss", std::nullopt},
+    };
+    for (const auto& [words, pattern] : patterns)
+        EXPECT_EQ(search::likePattern(QString::fromUtf8(words)), pattern) << words;
+
+    using search::NarrowingTerm;
+    const auto row = [](const char* text, Field field, Connective c = And) {
+        return Criterion{QString::fromUtf8(text), field, c};
+    };
+    struct Case {
+        const char* what;
+        std::vector<Criterion> rows;
+        std::vector<std::tuple<Field, const char*, bool>> terms;
+    };
+    const Case cases[] = {
+        {"one", {row("farm", Field::Address)}, {{Field::Address, "%farm%", false}}},
+        {"and not narrows by the first alone",
+         {row("vaccine", Field::Product, Not), row("dose", Field::Question)},
+         {{Field::Product, "%vacc%ne%", false}}},
+        {"or, then and",
+         {row("farm", Field::Address, Or), row("novak", Field::Address, And), row("L-", Field::Lot)},
+         {{Field::Address, "%farm%", false}, {Field::Address, "%nova%", true}, {Field::Lot, "%l-%", false}}},
+        {"an untestable row first lets everything through an OR",
+         {row("čš", Field::Address, Or), row("farm", Field::Address)},
+         {}},
+        {"an OR with an untestable row lets everything through",
+         {row("farm", Field::Address, Or), row("čš", Field::Address)},
+         {}},
+        {"an AND after that narrows again",
+         {row("farm", Field::Address, Or), row("čš", Field::Address, And), row("dose", Field::Question)},
+         {{Field::Question, "%do%e%", false}}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<NarrowingTerm> terms = Filter(c.rows).narrowing();
+        ASSERT_EQ(terms.size(), c.terms.size()) << c.what;
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            const auto& [field, pattern, orWithPrevious] = c.terms[i];
+            EXPECT_EQ(terms[i].field, field) << c.what;
+            EXPECT_EQ(terms[i].pattern, QString::fromUtf8(pattern)) << c.what;
+            EXPECT_EQ(terms[i].orWithPrevious, orWithPrevious) << c.what;
+        }
+    }
+}

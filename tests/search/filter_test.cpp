@@ -98,10 +98,12 @@ TEST_P(search_filter, CriteriaChooseTheEntriesInTheDatabasesOrder)
     add(3, text("ĐURO ĐAKOVIĆ 12"), text("Storage of čep"), text("čep"), text(nullptr), text("Keep 100% dry_cool"));
     add(4, text("O'Brien farm"), text("Is 50% enough?"), text("Vaccine Y"), text("L_300"), text("path C:\\vet\\doses"));
     add(5, text(nullptr), text("dose"), text(nullptr), text("L-100B"), text("Ask Dr. Novak"));
+    // The Kelvin sign and the long s are k and s to the rule, not to the databases' LIKE.
+    add(6, text("\u212Aelvin Ma\u017Fter, Istra"), text(nullptr), text(nullptr), text(nullptr), text(nullptr));
 
     const std::vector<qint64> everything = search({});
-    ASSERT_EQ(everything.size(), 5u);
-    EXPECT_EQ(count(), QStringLiteral("5 entries listed"));
+    ASSERT_EQ(everything.size(), 6u);
+    EXPECT_EQ(count(), QStringLiteral("6 entries listed"));
 
     struct Case {
         const char* what;
@@ -137,6 +139,9 @@ TEST_P(search_filter, CriteriaChooseTheEntriesInTheDatabasesOrder)
         {"wildcards are no wildcards", {{"L%", "LOT"}}, {}},
         {"blanks only", {{"  "}, {"\t", "Answer", "NOT"}}, everything},
         {"nothing matches", {{"zzz"}}, {}},
+        {"kelvin sign and long s", {{"kelvin master"}}, {6}},
+        {"or over an untestable row", {{"zzz", "Address", "OR"}, {"ćš"}, {"x", "LOT", "AND"}}, {}},
+        {"capital i", {{"ISTRA"}, {"elvin", "Address", "OR"}}, {6}},
     };
     for (const auto& c : cases) {
         std::vector<qint64> expected;

@@ -9,16 +9,20 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QHelpEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolTip>
 #include <QStyledItemDelegate>
 
 #include <bit>
 #include <cstdint>
+
+#include <malloc.h>
 
 namespace {
 
@@ -66,8 +70,37 @@ faq::RowFilter rowFilterFor(const search::Filter& filter)
             entry[static_cast<std::size_t>(field)] = texts[static_cast<std::size_t>(columnOf(field))];
         return filter.matches(entry);
     };
+    for (const search::NarrowingTerm& term : filter.narrowing())
+        out.narrowing.terms.push_back({columnOf(term.field), term.pattern, term.orWithPrevious});
     return out;
 }
+
+namespace {
+
+// Makes the heap of the thread that reads the rows as large as a listing of
+// the largest table needs, and keeps it: the first listing would otherwise
+// take every page of the driver's copy and of the rows fresh from the
+// system, a page fault each, and every later one would give a good part
+// of them back. About 24 MiB of address space the listings use anyway.
+void warmUpReaderHeap()
+{
+    constexpr std::size_t listing = std::size_t{24} << 20;
+    constexpr std::size_t piece = std::size_t{64} << 10;
+    // Freed memory stays with the process up to a listing's size, and no
+    // allocation up to that size gets pages of its own that its free would
+    // hand back at once.
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * listing));
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(listing));
+    std::vector<std::unique_ptr<char[]>> pieces;
+    pieces.reserve(listing / piece);
+    for (std::size_t i = 0; i < listing / piece; ++i) {
+        pieces.emplace_back(new char[piece]);
+        for (std::size_t at = 0; at < piece; at += 4096)
+            pieces.back()[at] = 0;  // the page is the system's until written
+    }
+}
+
+} // namespace
 
 dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretraga::Model(QLocale::system(), this))
 {
@@ -118,6 +151,32 @@ dw_search::~dw_search()
 {
     if (orders_)
         orders_->stop = true;  // its thread ends with the grid
+    // The reader has as a rule long let go of its connection; one that
+    // hangs in the driver is not waited for.
+    if (reader_)
+        reader_->finishWithin(std::chrono::seconds(1));
+}
+
+void dw_search::showEvent(QShowEvent* event)
+{
+    QTableView::showEvent(event);
+    if (readerWarm_)
+        return;
+    readerWarm_ = true;
+    // Once the window is up and painted, while the user finds the button.
+    QTimer::singleShot(200, this, [this] {
+        // The rows' first paint would draw every letter and digit for the
+        // first time; drawn once here, they come from the font's cache.
+        QImage scratch(4, 4, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&scratch);
+        painter.setFont(font());
+        painter.drawText(0, 0, QStringLiteral("0123456789 .,:-/ abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ "
+                                              "čćđšž ČĆĐŠŽ"));
+        if (reader_)
+            return;  // a listing came first and did the same
+        reader_ = std::make_unique<rt::Worker>();
+        reader_->post(warmUpReaderHeap);
+    });
 }
 
 void dw_search::takeHighlightColours()
@@ -141,7 +200,11 @@ long dw_search::retrieve(const search::Filter& filter)
     // refresh of the largest table would otherwise hold both listings and the
     // driver's copy of the rows at once.
     dropOrders();
+    // Freed on a thread of their own while the new ones are read: some
+    // milliseconds for the largest table that nobody need wait for.
+    auto old = model_->sharedRows();
     model_->setRows({});
+    sorter_.post([old = std::move(old)]() mutable { old.reset(); });
     odbc::Outcome outcome;
     std::vector<faq::Row> rows;
     std::vector<int> ascending;
@@ -154,15 +217,20 @@ long dw_search::retrieve(const search::Filter& filter)
             odbc::Outcome outcome;
             std::vector<faq::Row> rows;
             std::vector<int> ascending;  // the sort column's order, when the list is sorted
+            std::unique_ptr<faq::Leftover> leftover;  // let go of after the rows are shown
         };
         auto read = std::make_shared<Read>();
-        rt::Worker worker;
+        // One reader thread from one listing to the next, so the memory the
+        // driver and the rows took is reused rather than taken anew beside it.
+        if (!reader_)
+            reader_ = std::make_unique<rt::Worker>();
         const int sortColumn = model_->sortColumn();
         const rt::WaitEnd end = rt::waitFor(
-            worker,
+            *reader_,
             [settings = *settings_, filter, read, sortColumn, locale = model_->locale()] {
-                read->outcome = filter.listsEverything() ? faq::loadRows(settings, read->rows)
-                                                         : faq::loadRows(settings, read->rows, rowFilterFor(filter));
+                const faq::RowFilter rowFilter = rowFilterFor(filter);
+                read->outcome = faq::loadRows(settings, read->rows, filter.listsEverything() ? nullptr : &rowFilter,
+                                              read->leftover);
                 // A Search keeps the chosen order; it is made here, off the window's thread.
                 if (read->outcome.ok() && sortColumn >= 0)
                     read->ascending = dw_pretraga::ascendingOrder(read->rows, sortColumn, locale);
@@ -172,8 +240,12 @@ long dw_search::retrieve(const search::Filter& filter)
             outcome = std::move(read->outcome);
             rows = std::move(read->rows);
             ascending = std::move(read->ascending);
+            // The read ends and the driver frees its copy of the rows on the
+            // worker while the window shows them; nobody waits for that.
+            reader_->post([read] { read->leftover.reset(); });
         } else {
-            worker.retire();
+            reader_->retire();
+            reader_.reset();
             outcome = rt::givenUp(end, settings_->waitLimit);
         }
     }

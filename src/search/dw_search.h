@@ -62,6 +62,7 @@ signals:
     void doubleclicked(int row);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -96,6 +97,10 @@ private:
     std::shared_ptr<Orders> orders_;
     bool sortedByCaption_ = false;
     rt::Worker sorter_;
+    // Reads the rows, then lets go of the retrieval's connection while they
+    // are shown; made anew after a wait given up on.
+    std::unique_ptr<rt::Worker> reader_;
+    bool readerWarm_ = false;
     // Tooltips of the rows listed last, each read once.
     std::unordered_map<qint64, QString> tooltips_;
 };

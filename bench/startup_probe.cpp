@@ -7,6 +7,11 @@
 //                              the entries again over a full grid, as Save's
 //                              refresh does), every entry listed and the grid
 //                              painted, for the peak resident size
+//   startup_probe --timed-searches N [--criterion FIELD WORDS]
+//                              then N clicks on "Search", each timed from the
+//                              mouse press to the grid's rows painted and on
+//                              the screen; with a criterion in the first row
+//                              (FIELD as its list names it: Address, Answer, ...)
 
 #include "app/globals.h"
 #include "app/talvo.h"
@@ -16,35 +21,112 @@
 #include "runtime/script.h"
 #include "runtime/trace.h"
 #include "search/dw_search.h"
+#include "search/uo_srch1.h"
 #include "search/w_search.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QMouseEvent>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int firstClickAfterMs = 300;
+
+// Notes each paint of the grid's rows.
+class PaintWatch final : public QObject {
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+// Clicks "Search" as the mouse does and returns the milliseconds to the
+// rows painted: the click's handler lists them, the next paint of the grid
+// shows them, and the turn of the event loop after it has flushed the frame.
+double timedSearch(w_search& window, PaintWatch& watch)
+{
+    const std::int64_t start = bench::monotonicNs();
+    // The press and the release as the window system delivers them.
+    QWidget* button = window.cb_search;
+    const QPoint centre = button->rect().center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &event);
+    }
+    watch.painted = false;
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+    return static_cast<double>(bench::monotonicNs() - start) / 1e6;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    const int searches = argc > 2 && std::strcmp(argv[1], "--search") == 0 ? std::atoi(argv[2]) : 0;
+    int searches = 0;
+    bool timed = false;
+    QString field, words;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--search") == 0 || std::strcmp(argv[i], "--timed-searches") == 0) {
+            timed = std::strcmp(argv[i], "--timed-searches") == 0;
+            searches = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--criterion") == 0 && i + 2 < argc) {
+            field = QString::fromUtf8(argv[i + 1]);
+            words = QString::fromUtf8(argv[i + 2]);
+            i += 2;
+        }
+    }
     if (searches > 0)
         rt::installMessageBoxes(std::make_unique<bench::PrintedBoxes>());
 
     // From here on as main() in src/app/main.cpp, with the probe installed first.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
+    PaintWatch watch;
     bench::FirstShown probe([](QObject* o) { return o == g.w_search.data(); },
-                            [searches](QWidget*) {
+                            [&](QWidget*) {
                                 const std::int64_t shown = bench::monotonicNs();
                                 std::printf("shown %lld\nconnected %d\n", static_cast<long long>(shown),
                                             g.SQLCA && g.SQLCA->isConnected() ? 1 : 0);
+                                w_search& window = *g.w_search;
+                                if (!words.isEmpty()) {
+                                    window.uo_1->ddlb_polje->setCurrentText(field);
+                                    window.uo_1->sle_trazi->setText(words);
+                                }
+                                window.dw_search->viewport()->installEventFilter(&watch);
                                 for (int i = 0; i < searches; ++i) {
-                                    g.w_search->cb_search->click();
-                                    g.w_search->repaint();
+                                    if (timed && i == 0) {
+                                        // A person takes longer than this to reach the button.
+                                        QElapsedTimer pause;
+                                        pause.start();
+                                        while (pause.elapsed() < firstClickAfterMs)
+                                            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+                                    }
+                                    if (timed) {
+                                        std::printf("search_ms %.3f\n", timedSearch(window, watch));
+                                    } else {
+                                        window.cb_search->click();
+                                        window.repaint();
+                                    }
                                 }
                                 if (searches > 0)
-                                    std::printf("listed %ld\n", g.w_search->dw_search->rowCount());
+                                    std::printf("listed %ld\n", window.dw_search->rowCount());
                                 std::printf("peak_kib %ld\n", bench::peakResidentKiB());
                                 std::fflush(stdout);
                                 QCoreApplication::quit();

@@ -32,7 +32,7 @@ ensure_packages() {
 # What building and running the program needs; qt6-wayland is the platform
 # plugin for Wayland sessions.
 RUNTIME_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev unixodbc unixodbc-dev
-                  libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig qt6-wayland)
+                  libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig libfontconfig-dev qt6-wayland)
 # What the test suite needs on top.
 # postgresql-15 brings the server the tests start a throwaway cluster of.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev libpq-dev postgresql-15)

@@ -4,6 +4,7 @@
 
 #include "app/first_use.h"
 #include "app/talvo.h"
+#include "runtime/fonts_ahead.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -91,9 +92,11 @@ int main(int argc, char** argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         noDisplay("no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set)");
 
+    rt::FontsAhead fonts;
     qInstallMessageHandler(duringStartup);
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
+    fonts.join();
     starting = false;
     qInstallMessageHandler(nullptr);
     for (const auto& [type, text] : startupMessages)

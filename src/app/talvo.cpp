@@ -29,8 +29,11 @@ void talvo::open(const QString& /*commandline*/)
     s.line(3); s.need(g.SQLCA).AutoCommit = false;
     s.line(4); s.need(g.SQLCA).DBParm = QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'");
     // The outcome of the connect is left in SQLCA; the window opens either way.
-    s.line(6); s.need(g.SQLCA).connect();
+    // The driver logs in on its own thread while the window is built; SQLCA
+    // holds the outcome once the window is open.
+    s.line(6); s.need(g.SQLCA).connectMeanwhile();
     s.line(8); g.w_search = rt::open<w_search>();
+    g.SQLCA->settle();
     if (!g.w_search)
         throw rt::ScriptStopped{};
 }

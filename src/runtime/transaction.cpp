@@ -284,9 +284,17 @@ void Transaction::letGoOfSession() noexcept
     cursorOpen_ = false;
 }
 
-Product Transaction::product() const { return session_ ? session_->product : Product::Other; }
+Product Transaction::product()
+{
+    settle();
+    return session_ ? session_->product : Product::Other;
+}
 
-bool Transaction::isConnected() const { return session_ && session_->connection.isOpen() && !broken_; }
+bool Transaction::isConnected()
+{
+    settle();
+    return session_ && session_->connection.isOpen() && !broken_;
+}
 
 void Transaction::record(const odbc::Outcome& outcome)
 {
@@ -323,17 +331,19 @@ odbc::Outcome Transaction::run(Operation op)
     return givenUp(end, limit_);
 }
 
-odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)
+std::shared_ptr<odbc::Outcome> Transaction::startSession(const ConnectionSettings& settings)
 {
     letGoOfSession();
     worker_ = std::make_unique<Worker>();
     session_ = std::make_shared<Session>();
     broken_ = false;
     holdsChanges_ = false;
-    return run([settings](Session& s) {
-        odbc::Outcome outcome = settings.open(s.connection);
-        if (outcome.status != 0)
-            return outcome;
+    auto opened = std::make_shared<odbc::Outcome>();
+    worker_->post([session = session_, settings, opened] {
+        Session& s = *session;
+        *opened = settings.open(s.connection);
+        if (opened->status != 0)
+            return;
         const QString dbms = s.connection.info(SQL_DBMS_NAME);
         s.product = dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)         ? Product::SQLite
                     : dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ? Product::PostgreSQL
@@ -344,17 +354,41 @@ odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)
             s.databaseFile = name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
             s.file = identify(s.databaseFile);
         }
-        return outcome;
     });
+    return opened;
+}
+
+odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)
+{
+    const std::shared_ptr<odbc::Outcome> opened = startSession(settings);
+    // Done once the worker has run what was posted before.
+    const odbc::Outcome waited = run([](Session&) { return odbc::Outcome{}; });
+    return waited.status < 0 ? waited : *opened;
 }
 
 void Transaction::connect()
+{
+    connectMeanwhile();
+    settle();
+}
+
+void Transaction::connectMeanwhile()
 {
     ConnectionSettings wanted = settings();
     limit_ = waitLimitFor(wanted.dataSourceName());
     wanted.waitLimit = limit_;
     connectedWith_ = wanted;
-    record(openSession(wanted));
+    pendingConnect_ = startSession(wanted);
+}
+
+void Transaction::settle()
+{
+    if (!pendingConnect_)
+        return;
+    const std::shared_ptr<odbc::Outcome> opened = std::move(pendingConnect_);
+    pendingConnect_.reset();
+    const odbc::Outcome waited = run([](Session&) { return odbc::Outcome{}; });
+    record(waited.status < 0 ? waited : *opened);
 }
 
 namespace {
@@ -408,6 +442,7 @@ void Transaction::withOneRetry(Attempt attempt)
 
 void Transaction::execute(const QString& sql, std::vector<Param> params)
 {
+    settle();
     withOneRetry([&] {
         if (!ensureSession())
             return;
@@ -429,6 +464,7 @@ void Transaction::selectForChange(const QString& sql, std::vector<Param> params,
 void Transaction::select(const QString& sql, const std::vector<Param>& params, const std::vector<Into>& into,
                          bool forChange)
 {
+    settle();
     const std::vector<Kind> kinds = kindsOf(into);
     withOneRetry([&] {
         if (!ensureSession())
@@ -452,6 +488,7 @@ void Transaction::select(const QString& sql, const std::vector<Param>& params, c
 
 void Transaction::commit()
 {
+    settle();
     if (!session_ || !session_->connection.isOpen()) {
         record(notConnected());
         return;
@@ -489,6 +526,7 @@ void Transaction::commit()
 
 void Transaction::rollback()
 {
+    settle();
     if (!session_ || !session_->connection.isOpen()) {
         // Nothing is held by a connection that is gone.
         holdsChanges_ = false;
@@ -508,6 +546,7 @@ void Transaction::rollback()
 
 void Transaction::openCursor(const QString& sql)
 {
+    settle();
     withOneRetry([&] {
         if (!ensureSession())
             return;

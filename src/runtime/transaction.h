@@ -104,15 +104,23 @@ public:
         return cause_ == Cause::NotAnswering || cause_ == Cause::Cancelled || cause_ == Cause::ConnectionLost;
     }
     std::chrono::milliseconds waitLimit() const { return limit_; }
-    Product product() const;
+    Product product();
 
     ConnectionSettings settings() const { return {DBMS, AutoCommit, DBParm, limit_}; }
 
     // Connects with the settings as they are now. A connection that is lost
     // later (or never came about) is made again with the same settings
     // before the next statement.
+    //
     void connect();
-    bool isConnected() const;
+    // The same, but returns at once: the connection is made on the worker
+    // while the caller goes on (builds its window). Its outcome reaches
+    // SQLCode and the rest at settle(), which every statement,
+    // isConnected() and product() call first.
+    void connectMeanwhile();
+    // Waits for a connect still under way, as any call waits, and records its outcome.
+    void settle();
+    bool isConnected();
 
     // A statement that delivers no rows (update, insert, delete).
     void execute(const QString& sql, std::vector<Param> params = {});
@@ -149,6 +157,8 @@ private:
     // (with the outcome recorded) when there is none.
     bool ensureSession();
     odbc::Outcome openSession(const ConnectionSettings& settings);
+    // A new session whose connection the worker makes; its outcome once made.
+    std::shared_ptr<odbc::Outcome> startSession(const ConnectionSettings& settings);
     // Hands the session to its worker to close and lets the worker go.
     void letGoOfSession() noexcept;
     // The same, waiting up to `bound` for the close.
@@ -164,6 +174,8 @@ private:
     std::unique_ptr<Worker> worker_;
     // The settings of the last connect; none before the first.
     std::optional<ConnectionSettings> connectedWith_;
+    // The outcome of a connect not yet settled.
+    std::shared_ptr<odbc::Outcome> pendingConnect_;
     std::chrono::milliseconds limit_ = defaultWaitLimit;
     Cause cause_ = Cause::None;
     // The connection is of no more use: lost, given up on, or its file moved.

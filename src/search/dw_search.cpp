@@ -21,8 +21,8 @@
 
 #include <bit>
 #include <cstdint>
-
 #include <malloc.h>
+
 
 namespace {
 
@@ -77,26 +77,22 @@ faq::RowFilter rowFilterFor(const search::Filter& filter)
 
 namespace {
 
-// Makes the heap of the thread that reads the rows as large as a listing of
-// the largest table needs, and keeps it: the first listing would otherwise
-// take every page of the driver's copy and of the rows fresh from the
-// system, a page fault each, and every later one would give a good part
-// of them back. About 24 MiB of address space the listings use anyway.
+// Makes the heap of the thread that reads the rows 16 MiB large and keeps
+// it so: less than a listing of the largest table takes, so the peak does
+// not grow, and no allocation up to that size gets pages of its own that
+// its free would give back at once.
 void warmUpReaderHeap()
 {
-    constexpr std::size_t listing = std::size_t{24} << 20;
+    constexpr std::size_t heap = std::size_t{16} << 20;
     constexpr std::size_t piece = std::size_t{64} << 10;
-    // Freed memory stays with the process up to a listing's size, and no
-    // allocation up to that size gets pages of its own that its free would
-    // hand back at once.
-    mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * listing));
-    mallopt(M_MMAP_THRESHOLD, static_cast<int>(listing));
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * heap));
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(heap));
     std::vector<std::unique_ptr<char[]>> pieces;
-    pieces.reserve(listing / piece);
-    for (std::size_t i = 0; i < listing / piece; ++i) {
+    pieces.reserve(heap / piece);
+    for (std::size_t i = 0; i < heap / piece; ++i) {
         pieces.emplace_back(new char[piece]);
         for (std::size_t at = 0; at < piece; at += 4096)
-            pieces.back()[at] = 0;  // the page is the system's until written
+            pieces.back()[at] = 0;  // a page is the system's until written
     }
 }
 
@@ -160,22 +156,26 @@ dw_search::~dw_search()
 void dw_search::showEvent(QShowEvent* event)
 {
     QTableView::showEvent(event);
-    if (readerWarm_)
+    if (madeReady_)
         return;
-    readerWarm_ = true;
-    // Once the window is up and painted, while the user finds the button.
+    madeReady_ = true;
+    // Once the window is up, while the user finds the button. The reader's
+    // heap: the first listing would otherwise take the memory of the
+    // driver's copy and of the rows fresh from the system, a page fault for
+    // every 4 KiB (about 4 800 of them for the largest table, against none
+    // to a few hundred for a later listing). The rows' first paint would
+    // draw every letter and digit for the first time; drawn once here,
+    // they come from the font's cache.
     QTimer::singleShot(200, this, [this] {
-        // The rows' first paint would draw every letter and digit for the
-        // first time; drawn once here, they come from the font's cache.
+        if (!reader_) {
+            reader_ = std::make_unique<rt::Worker>();
+            reader_->post(warmUpReaderHeap);
+        }
         QImage scratch(4, 4, QImage::Format_ARGB32_Premultiplied);
         QPainter painter(&scratch);
         painter.setFont(font());
         painter.drawText(0, 0, QStringLiteral("0123456789 .,:-/ abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ "
                                               "čćđšž ČĆĐŠŽ"));
-        if (reader_)
-            return;  // a listing came first and did the same
-        reader_ = std::make_unique<rt::Worker>();
-        reader_->post(warmUpReaderHeap);
     });
 }
 

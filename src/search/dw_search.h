@@ -100,7 +100,7 @@ private:
     // Reads the rows, then lets go of the retrieval's connection while they
     // are shown; made anew after a wait given up on.
     std::unique_ptr<rt::Worker> reader_;
-    bool readerWarm_ = false;
+    bool madeReady_ = false;
     // Tooltips of the rows listed last, each read once.
     std::unordered_map<qint64, QString> tooltips_;
 };

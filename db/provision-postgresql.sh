@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the FAQ on a PostgreSQL server: the login role mirt, the database
 # with table faq and its DateStyle, the rules that say where mirt may log in
-# from, and the ODBC data source FAQ pointing at it. Safe to run again; an
+# from, and the ODBC data source FAQ pointing at it; with --pooler, Debian's
+# pgbouncer on this machine in front of the server. Safe to run again; an
 # existing data source FAQ is left alone unless --replace-dsn is given.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -24,6 +25,17 @@ usage: $0 [options]
   --system             write a system data source instead of a user one
   --replace-dsn        replace an existing data source FAQ
   --no-dsn             set up the server only
+  --users N            how many people use the program at once (default 100);
+                       says whether the server's connection limit is enough
+  --pooler             put pgbouncer (Debian package pgbouncer) on this machine
+                       in front of the server, pooling per transaction, and
+                       point the data source at it; run this on the server's
+                       machine, or give the address the clients reach it at
+                       as --host
+  --pooler-port PORT   the pooler's port (default 6432)
+  --pooler-config FILE the pooler's configuration, written whole (default
+                       /etc/pgbouncer/pgbouncer.ini; a file that was not
+                       written here is kept as FILE.before-vetfaq)
 EOF
 }
 
@@ -36,6 +48,10 @@ scope=user
 replace_dsn=false
 write_dsn=true
 allow=()
+users=100
+pooler=false
+pooler_port=6432
+pooler_config=/etc/pgbouncer/pgbouncer.ini
 while [ $# -gt 0 ]; do
     case $1 in
     --host) host=$2; shift ;;
@@ -47,6 +63,10 @@ while [ $# -gt 0 ]; do
     --system) scope=system ;;
     --replace-dsn) replace_dsn=true ;;
     --no-dsn) write_dsn=false ;;
+    --users) users=$2; shift ;;
+    --pooler) pooler=true ;;
+    --pooler-port) pooler_port=$2; shift ;;
+    --pooler-config) pooler_config=$2; shift ;;
     -h | --help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
     esac
@@ -141,6 +161,110 @@ if [ ${#networks[@]} -gt 0 ]; then
     fi
 fi
 
+# Every running copy of the program holds one connection, and one more while
+# a Search reads the list: up to two each. Without a pooler that many must fit
+# under the server's limit, less the slots it keeps for superusers.
+max_connections=$(admin_value "SHOW max_connections")
+reserved=$(admin_value "SHOW superuser_reserved_connections")
+available=$((max_connections - reserved))
+pool_size=20
+if ! $pooler && [ "$available" -lt $((2 * users)) ]; then
+    echo "vetfaq: note: the server lets $available connections in (max_connections = $max_connections, $reserved of" \
+         "them for superusers); $users people at once need up to $((2 * users)). Raise max_connections to" \
+         "$((2 * users + reserved)) or more (a restart) or put a pooler in front (--pooler)." >&2
+fi
+
+dsn_port=$port
+if $pooler; then
+    command -v pgbouncer >/dev/null || { echo "vetfaq: --pooler needs pgbouncer (Debian package pgbouncer)" >&2; exit 1; }
+    if ! [[ $database =~ ^[A-Za-z0-9_-]+$ ]]; then
+        echo "vetfaq: --pooler needs a database name of letters, digits, '_' and '-'" >&2
+        exit 2
+    fi
+    if [ "$available" -lt $((pool_size + 5)) ]; then
+        echo "vetfaq: the server lets only $available connections in; the pooler needs $pool_size and some to spare" >&2
+        exit 1
+    fi
+    folder=$(cd "$(dirname "$pooler_config")" && pwd)
+    pooler_config=$folder/$(basename "$pooler_config")
+    if [ "$pooler_config" = /etc/pgbouncer/pgbouncer.ini ]; then
+        logfile=/var/log/postgresql/pgbouncer.log pidfile=/var/run/postgresql/pgbouncer.pid
+    else
+        logfile=$folder/pgbouncer.log pidfile=$folder/pgbouncer.pid
+    fi
+    # pgbouncer will not run as root: as root it runs as the folder's owner, or postgres.
+    run_as=$(id -un)
+    if [ "$(id -u)" -eq 0 ]; then
+        run_as=$(stat -c %U "$folder")
+        [ "$run_as" != root ] || run_as=postgres
+    fi
+    marker="; Written by vetfaq's provision-postgresql.sh --pooler; run it again rather than editing this file."
+    if [ -f "$pooler_config" ] && ! grep -qxF "$marker" "$pooler_config"; then
+        cp -p "$pooler_config" "$pooler_config.before-vetfaq"
+        echo "vetfaq: kept the pooler's previous configuration as $pooler_config.before-vetfaq" >&2
+    fi
+    listen='*'
+    case $host in localhost | 127.* | ::1) listen=127.0.0.1 ;; esac
+    server_tls=
+    [ "$tls" = on ] && server_tls="server_tls_sslmode = require"
+    # Pooling per transaction: a copy of the program holds a server
+    # connection only while a statement or a change of it runs, so the
+    # server needs pool_size connections however many people work. psqlODBC
+    # and libpq send extra_float_digits and options at log-in.
+    cat >"$pooler_config" <<CONFIG
+$marker
+[databases]
+$database = host=$host port=$port dbname=$database pool_size=$pool_size
+
+[pgbouncer]
+listen_addr = $listen
+listen_port = $pooler_port
+unix_socket_dir =
+auth_type = scram-sha-256
+auth_file = $folder/userlist.txt
+pool_mode = transaction
+max_client_conn = $((2 * users + 20))
+default_pool_size = $pool_size
+max_db_connections = $pool_size
+ignore_startup_parameters = extra_float_digits, options
+$server_tls
+logfile = $logfile
+pidfile = $pidfile
+CONFIG
+    # The program's login is known to everyone who has the program, so it may stand here in the clear.
+    users_file=$folder/userlist.txt
+    { if [ -f "$users_file" ]; then grep -v '^"mirt" ' "$users_file" || true; fi; echo '"mirt" "qelp"'; } >"$users_file.new"
+    mv "$users_file.new" "$users_file"
+    chmod 640 "$users_file"
+    [ "$run_as" = "$(id -un)" ] || chown "$run_as:" "$users_file" "$pooler_config"
+
+    if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+        kill -HUP "$(cat "$pidfile")"  # a changed port takes a restart
+    elif [ "$pooler_config" = /etc/pgbouncer/pgbouncer.ini ] && [ -d /run/systemd/system ]; then
+        systemctl enable pgbouncer >/dev/null 2>&1 || true
+        systemctl restart pgbouncer
+    else
+        # A file descriptor for each client and server connection.
+        ulimit -n $((2 * users + pool_size + 100)) 2>/dev/null || true
+        if [ "$(id -u)" -eq 0 ]; then
+            pgbouncer -q -d -u "$run_as" "$pooler_config"
+        else
+            pgbouncer -q -d "$pooler_config"
+        fi
+    fi
+    reach=$host
+    [ "$listen" = '*' ] || reach=127.0.0.1
+    pooled() { PGPASSWORD=qelp psql -X -q -h "$reach" -p "$pooler_port" -U mirt -d "$database" -c 'SELECT 1' >/dev/null "$@"; }
+    for _ in $(seq 50); do
+        pooled 2>/dev/null && break
+        sleep 0.2
+    done
+    pooled || { echo "vetfaq: the pooler does not let mirt in; see $logfile" >&2; exit 1; }
+    echo "vetfaq: pgbouncer on port $pooler_port pools $database on $host:$port ($pool_size server connections" \
+         "for up to $((2 * users + 20)) clients); configuration $pooler_config" >&2
+    dsn_port=$pooler_port
+fi
+
 $write_dsn || exit 0
 
 if dsn_exists; then
@@ -153,14 +277,22 @@ fi
 driver=$(driver_for "PostgreSQL Unicode" psqlodbcw.so)
 [ -n "$driver" ] || { echo "vetfaq: psqlODBC is not installed (Debian package odbc-postgresql)" >&2; exit 1; }
 
-section=$(fill_template "$HERE/odbc-postgresql.ini.in" DRIVER="$driver" HOST="$host" PORT="$port" DATABASE="$database")
-if [ "$tls" = on ]; then
+section=$(fill_template "$HERE/odbc-postgresql.ini.in" DRIVER="$driver" HOST="$host" PORT="$dsn_port" DATABASE="$database")
+if $pooler; then
+    # psqlODBC prepares statements on the server under names of its own; a
+    # pooler that lends a server connection for one transaction at a time
+    # lets those names meet another program's ("prepared statement ...
+    # already exists"). Prepared in the driver, a statement goes whole.
+    section+=$'\nUseServerSidePrepare = 0'
+fi
+# The pooler offers no TLS of its own; it speaks TLS to the server where the server offers it.
+if [ "$tls" = on ] && ! $pooler; then
     section+=$'\nSSLmode = require'
 else
     echo "vetfaq: note: the server does not offer TLS, so the password and the entries cross the network unencrypted." >&2
 fi
 install_dsn "$scope" "$section"
-echo "vetfaq: wrote the data source FAQ for $database on $host:$port into $(dsn_file "$scope")" >&2
+echo "vetfaq: wrote the data source FAQ for $database on $host:$dsn_port into $(dsn_file "$scope")" >&2
 if [ "$scope" = system ] && dsn_exists user; then
     echo "vetfaq: note: $(dsn_file user) has a data source FAQ too, and for that user it wins over the system one." >&2
 fi

@@ -34,8 +34,9 @@ ensure_packages() {
 RUNTIME_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev unixodbc unixodbc-dev
                   libsqliteodbc odbc-postgresql sqlite3 fonts-liberation2 fontconfig libfontconfig-dev qt6-wayland)
 # What the test suite needs on top.
-# postgresql-15 brings the server the tests start a throwaway cluster of.
-TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev libpq-dev postgresql-15)
+# postgresql-15 brings the server the tests start a throwaway cluster of,
+# pgbouncer the pooler the provisioning can put in front of it.
+TEST_PACKAGES=(libgtest-dev libgmock-dev libsqlite3-dev libbenchmark-dev libpq-dev postgresql-15 pgbouncer)
 # What tools/package needs on top: dpkg-shlibdeps and the flags of dpkg-dev.
 PACKAGE_PACKAGES=(dpkg-dev file)
 

@@ -56,6 +56,14 @@ Cause causeOf(const QString& sqlstate, const QString& text, bool connectionDead)
         return Cause::ReadOnly;
     if (sqlstate == QLatin1String("53100") || containsAny(text, {"database or disk is full", "No space left on device"}))
         return Cause::DiskFull;
+    // A full server answers the log-in with SQLSTATE 53300, which psqlODBC
+    // hands on as 08001 "connection to server at ... failed: FATAL: too many
+    // ...": the words decide before the address in them does. pgbouncer says
+    // so in words of its own.
+    if (sqlstate == QLatin1String("53300")
+        || containsAny(text, {"too many clients", "too many connections", "remaining connection slots are reserved",
+                              "no more connections allowed"}))
+        return Cause::ServerFull;
     if (containsAny(text, {"Connection refused", "could not connect to server", "connection to server at",
                            "could not translate host name", "Name or service not known", "No route to host",
                            "Network is unreachable", "timeout expired"}))
@@ -107,6 +115,11 @@ QString explanation(Cause cause, std::chrono::milliseconds limit)
         return QStringLiteral(
             "The database server cannot be reached: it is not running, or the network or the server's address in "
             "the data source FAQ is wrong. Once it can be reached, the next action connects again by itself.");
+    case Cause::ServerFull:
+        return QStringLiteral(
+            "The database server takes no more connections just now: as many programs are connected as it allows. "
+            "Nothing was sent; try again in a moment. If it happens often, ask the server's administrator to raise "
+            "its connection limit or to put a connection pooler in front of it (db/provision-postgresql.sh --pooler).");
     case Cause::LoginRefused:
         return QStringLiteral(
             "The database server refused the program's login. Ask the server's administrator to set up the login "

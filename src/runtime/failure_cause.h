@@ -18,6 +18,7 @@ enum class Cause {
     NoDataSource,       // no data source FAQ is set up
     DriverMissing,      // the data source names a driver that is not installed
     ServerUnreachable,  // nothing answers at the server's address
+    ServerFull,         // the server (or its pooler) takes no more connections
     LoginRefused,       // wrong user or password
     DatabaseMissing,    // the SQLite database file is not there
     ReadOnly,           // the database cannot be written

@@ -25,6 +25,10 @@ admin_sql() {
 }
 cleanup() {
     admin_sql -d postgres -v db="$database" <<<'DROP DATABASE IF EXISTS :"db" WITH (FORCE)' >/dev/null 2>&1 || true
+    if [ -n "${pooler:-}" ]; then
+        [ ! -f "$pooler/pgbouncer.pid" ] || kill "$(cat "$pooler/pgbouncer.pid")" 2>/dev/null || true
+        rm -rf "$pooler"
+    fi
     [ -z "${tls:-}" ] || "$ROOT/tests/support/pg-cluster.sh" stop "$tls"
     rm -rf "$work"
 }
@@ -96,6 +100,35 @@ provision --system >/dev/null 2>&1 || fail "--system"
 [ "$(sections "$ODBCSYSINI/odbc.ini")" = 1 ] || fail "--system did not write $ODBCSYSINI/odbc.ini"
 [ "$(sections "$ODBCINI")" = 0 ] || fail "--system wrote a user data source"
 echo "SELECT count(*) FROM faq" | as_program >/dev/null || fail "the system data source does not connect"
+
+# --pooler: pgbouncer in front, pooling per transaction, and the data source
+# pointing at it; a second run changes the pooler's set-up, not doubles it.
+rm -f "$ODBCINI" "$ODBCSYSINI/odbc.ini"
+pooler=$(mktemp -d)
+[ "$(id -u)" -ne 0 ] || chown postgres: "$pooler"
+pooler_port=$((20000 + RANDOM % 40000))
+provision_pooled() {
+    "$ROOT/db/provision-postgresql.sh" --host "$VETFAQ_TEST_PG_HOST" --port "$VETFAQ_TEST_PG_PORT" \
+        --admin-user "$VETFAQ_TEST_PG_ADMIN" --pooler --pooler-port "$pooler_port" \
+        --pooler-config "$pooler/pgbouncer.ini" --replace-dsn "$@"
+}
+out=$(provision_pooled --database "$database" 2>&1) && fail "--pooler took a database name with blanks: $out"
+pooled_db=vetfaq_pooled_$$
+out=$(provision_pooled --database "$pooled_db" --users 30 2>&1) || fail "--pooler: $out"
+grep -qx "Port=$pooler_port" "$ODBCINI" || fail "the data source does not point at the pooler: $(cat "$ODBCINI")"
+grep -qx 'UseServerSidePrepare=0' "$ODBCINI" || fail "the pooled data source prepares on the server"
+grep -qx 'pool_mode = transaction' "$pooler/pgbouncer.ini" || fail "the pooler does not pool per transaction"
+grep -qx 'max_client_conn = 80' "$pooler/pgbouncer.ini" || fail "the pooler is not sized for 30 people"
+echo "INSERT INTO faq VALUES (1, 'who', 'q', '12/06/2026', 'p', 'l', 's')" | as_program >/dev/null \
+    || fail "mirt cannot insert through the pooler"
+[ "$(admin_sql -d "$pooled_db" -c 'SELECT datum FROM faq WHERE rbr = 1')" = "2026-12-06 00:00:00" ] \
+    || fail "through the pooler 12/06/2026 did not land on 6 December"
+provision_pooled --database "$pooled_db" --users 60 >/dev/null 2>&1 || fail "a second --pooler run"
+[ "$(grep -c '^"mirt"' "$pooler/userlist.txt")" = 1 ] || fail "the second run doubled the pooler's login"
+grep -qx 'max_client_conn = 140' "$pooler/pgbouncer.ini" || fail "the second run did not size the pooler anew"
+echo "SELECT count(*) FROM faq" | as_program >/dev/null || fail "the pooler did not take its new set-up"
+kill "$(cat "$pooler/pgbouncer.pid")"
+admin_sql -d postgres -v db="$pooled_db" <<<'DROP DATABASE IF EXISTS :"db" WITH (FORCE)' >/dev/null
 
 # A server that offers TLS: the data source asks for it, and --allow lets mirt
 # in from the given networks only, over TLS.

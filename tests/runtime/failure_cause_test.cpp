@@ -23,6 +23,10 @@ TEST(FailureCause, TheDriversWordsGiveTheCause)
         {"HY000", "[SQLite]database is locked (5)", Cause::Busy},
         {"08001", "connection to server at \"127.0.0.1\", port 5432 failed: Connection refused", Cause::ServerUnreachable},
         {"08001", "connection to server at \"127.0.0.1\", port 55499 failed: timeout expired", Cause::ServerUnreachable},
+        // A full server or pooler: the address in the words is no sign of an unreachable one.
+        {"08001", "connection to server at \"127.0.0.1\", port 5432 failed: FATAL:  sorry, too many clients already", Cause::ServerFull},
+        {"08001", "connection to server at \"127.0.0.1\", port 5432 failed: FATAL:  too many connections for database \"faq\"", Cause::ServerFull},
+        {"08001", "connection to server at \"127.0.0.1\", port 6432 failed: FATAL:  no more connections allowed (max_client_conn)", Cause::ServerFull},
         {"08001", "FATAL:  password authentication failed for user \"mirt\"", Cause::LoginRefused},
         {"57P01", "FATAL: terminating connection due to administrator command;\nThe connection has been lost", Cause::ConnectionLost},
         {"HY000", "The connection has been lost;\nError while preparing parameters", Cause::ConnectionLost},

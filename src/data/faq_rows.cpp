@@ -405,8 +405,10 @@ odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& row
         taken->statement.reset();
         outcome = readRowByRow(taken->connection, plan, read);
     }
-    // Only read: nothing to keep. The rows are in hand whatever the driver
-    // answers to the rollback, whenever it comes.
+    // Only read: nothing to keep. The read ends here, before anyone sees
+    // the rows, so no transaction outlives the action; the rows are in hand
+    // whatever the driver answers. Freeing the statement can wait.
+    taken->connection.rollback();
     leftover = std::move(taken);
     if (outcome.status < 0)
         return outcome;

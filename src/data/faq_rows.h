@@ -62,9 +62,9 @@ struct RowFilter {
     Narrowing narrowing;
 };
 
-// What a retrieval leaves behind: its connection and the statement whose
-// rows the driver still holds. Letting go of them ends the read and frees
-// the driver's copy of the rows, which takes the SQLite driver several
+// What a retrieval leaves behind: its connection, its read already ended,
+// and the statement whose rows the driver still holds. Letting go of them
+// frees the driver's copy of the rows, which takes the SQLite driver several
 // milliseconds for the largest table; a caller with time to spare later may
 // take them over (see loadRows) and let go of them then.
 struct Leftover {

@@ -77,19 +77,24 @@ faq::RowFilter rowFilterFor(const search::Filter& filter)
 
 namespace {
 
-// Makes the heap of the thread that reads the rows 16 MiB large and keeps
-// it so: less than a listing of the largest table takes, so the peak does
-// not grow, and no allocation up to that size gets pages of its own that
-// its free would give back at once.
+// Makes the heap of the thread that reads the rows as large as a listing of
+// the largest table needs, and keeps it so. The first listing would
+// otherwise grow the heap a few pages at a time (some 250 calls into the
+// kernel, each stalling the window's thread) and take every page fresh, a
+// fault for each 4 KiB. 24 MiB of the heap are made part of it untouched,
+// which costs no memory; 16 MiB of them are touched, less than a listing
+// uses, so the peak after a listing does not grow.
 void warmUpReaderHeap()
 {
-    constexpr std::size_t heap = std::size_t{16} << 20;
+    constexpr std::size_t reserved = std::size_t{24} << 20;
+    constexpr std::size_t touched = std::size_t{16} << 20;
     constexpr std::size_t piece = std::size_t{64} << 10;
-    mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * heap));
-    mallopt(M_MMAP_THRESHOLD, static_cast<int>(heap));
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * reserved));
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(std::size_t{32} << 20));  // the most glibc allows
+    delete[] new char[reserved];  // never written: the pages stay the system's
     std::vector<std::unique_ptr<char[]>> pieces;
-    pieces.reserve(heap / piece);
-    for (std::size_t i = 0; i < heap / piece; ++i) {
+    pieces.reserve(touched / piece);
+    for (std::size_t i = 0; i < touched / piece; ++i) {
         pieces.emplace_back(new char[piece]);
         for (std::size_t at = 0; at < piece; at += 4096)
             pieces.back()[at] = 0;  // a page is the system's until written

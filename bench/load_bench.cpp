@@ -35,7 +35,7 @@ struct Options {
     std::vector<int> users{1, 10, 50, 200};
     int entries = bench::largestTable;
     bool fill = false;
-    double seconds = 120, thinkPerUser = 150;
+    double seconds = 120, thinkPerUser = 400;
 };
 
 Options parse(int argc, char** argv)
@@ -133,9 +133,9 @@ int main(int argc, char** argv)
             plan.users = users;
             plan.entries = o.entries;
             // Think times grow with the users, so the machine gets about the
-            // same actions a second at any number of them; a user alone still
-            // pauses a quarter of a second, as nobody clicks faster.
-            plan.thinkMs = std::max(users * o.thinkPerUser, 250.0);
+            // same actions a second at any number of them as one user alone,
+            // who pauses a quarter of a second (nobody clicks faster).
+            plan.thinkMs = users == 1 ? 250.0 : users * o.thinkPerUser;
             plan.seconds = o.seconds;
             plan.actionsPerUser = std::max(5, static_cast<int>(std::ceil(3 * o.seconds * 1000 / plan.thinkMs)));
             plan.seed = static_cast<unsigned>(users);

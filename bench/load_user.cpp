@@ -109,13 +109,18 @@ public:
     }
 
     // Waits a think time drawn from an exponential spread (cut at four times
-    // its mean); false when the deadline comes first.
+    // its mean); false when the deadline comes first. The program stays open
+    // (and connected) until the deadline, as a person's does between actions.
     bool think()
     {
         const double ms = std::min(std::exponential_distribution<double>(1.0 / o_.thinkMs)(random_), 4 * o_.thinkMs);
-        const std::int64_t until = bench::monotonicNs() + static_cast<std::int64_t>(ms * 1e6);
-        if (until >= o_.deadlineNs)
+        const std::int64_t now = bench::monotonicNs();
+        const std::int64_t until = now + static_cast<std::int64_t>(ms * 1e6);
+        if (until >= o_.deadlineNs) {
+            if (o_.deadlineNs > now)
+                QThread::usleep(static_cast<unsigned long>((o_.deadlineNs - now) / 1000));
             return false;
+        }
         QThread::usleep(static_cast<unsigned long>(ms * 1000));
         return true;
     }

@@ -138,36 +138,21 @@ std::optional<QDateTime> toDateTime(const SQL_TIMESTAMP_STRUCT& ts)
     return QDateTime(date, time, Qt::UTC);
 }
 
-// Column-wise buffers of one text column for a whole block: the UTF-8 the
+// One text column's block buffers and the texts made of them: the UTF-8 the
 // database holds where the driver hands it over as it is (decoded here, a
 // good deal faster than the drivers convert), else UTF-16 from the driver.
-// Left uninitialised: only what the driver writes is ever read.
 class BoundText {
 public:
-    BoundText(std::size_t rows, bool utf8)
-        : utf8_(utf8), stride_(utf8 ? utf8Bytes : (boundTextUnits + 1) * sizeof(SQLWCHAR)),
-          bytes_(new char[rows * stride_]), indicators_(new SQLLEN[rows])
-    {
-    }
+    BoundText(std::size_t rows, bool utf8) : buffers_(rows, utf8 ? utf8Bytes : boundTextUnits * sizeof(SQLWCHAR), utf8) {}
 
-    odbc::Outcome bind(odbc::Statement& s, SQLUSMALLINT column)
-    {
-        return s.checked(SQLBindCol(s.get(), column, utf8_ ? SQL_C_BINARY : SQL_C_WCHAR, bytes_.get(),
-                                    static_cast<SQLLEN>(stride_), indicators_.get()));
-    }
-    bool isNull(std::size_t row) const { return indicators_[row] == SQL_NULL_DATA; }
-    bool truncated(std::size_t row) const
-    {
-        const SQLLEN n = indicators_[row];
-        // UTF-16 ends in a terminator; binary data has none.
-        return n == SQL_NO_TOTAL || n > static_cast<SQLLEN>(utf8_ ? stride_ : stride_ - sizeof(SQLWCHAR));
-    }
+    odbc::Outcome bind(odbc::Statement& s, SQLUSMALLINT column) { return buffers_.bind(s, column); }
+    bool truncated(std::size_t row) const { return buffers_.truncated(row); }
     std::optional<QString> value(std::size_t row)
     {
         if (isNull(row))
             return std::nullopt;
         if (!block_.ptr || lengths_[row] == 0) {
-            if (!utf8_)
+            if (!buffers_.utf8())
                 return odbc::fromWide(reinterpret_cast<const SQLWCHAR*>(at(row)), bytesOf(row) / sizeof(SQLWCHAR));
             QString text(static_cast<qsizetype>(bytesOf(row)), Qt::Uninitialized);
             text.truncate(decode(row, text.data()) - text.constData());
@@ -193,7 +178,7 @@ public:
         for (std::size_t i = 0; i < rows; ++i) {
             offsets_[i] = total;
             if (!isNull(i) && !truncated(i))  // a byte of UTF-8 is never more than one unit of UTF-16
-                total += (utf8_ ? bytesOf(i) : bytesOf(i) / sizeof(SQLWCHAR)) + 1;  // each keeps a terminator
+                total += (buffers_.utf8() ? bytesOf(i) : bytesOf(i) / sizeof(SQLWCHAR)) + 1;  // each keeps a terminator
         }
         block_ = QStringPrivate(QTypedArrayData<char16_t>::allocate(static_cast<qsizetype>(total + 1)));
         if (!block_.ptr)
@@ -203,7 +188,7 @@ public:
                 continue;
             char16_t* target = block_.ptr + offsets_[i];
             std::size_t n = bytesOf(i) / sizeof(SQLWCHAR);
-            if (utf8_)
+            if (buffers_.utf8())
                 n = static_cast<std::size_t>(decode(i, reinterpret_cast<QChar*>(target)) - reinterpret_cast<QChar*>(target));
             else
                 std::memcpy(target, at(i), n * sizeof(char16_t));
@@ -216,8 +201,9 @@ private:
     // 256 units of UTF-16 are at most 768 bytes of UTF-8.
     static constexpr std::size_t utf8Bytes = boundTextUnits * 3;
 
-    const char* at(std::size_t row) const { return bytes_.get() + row * stride_; }
-    std::size_t bytesOf(std::size_t row) const { return static_cast<std::size_t>(indicators_[row]); }
+    bool isNull(std::size_t row) const { return buffers_.isNull(row); }
+    const char* at(std::size_t row) const { return buffers_.at(row); }
+    std::size_t bytesOf(std::size_t row) const { return buffers_.bytesOf(row); }
     // Unit for unit as the database holds it: a leading U+FEFF is a
     // character of the text, not a byte order mark.
     QChar* decode(std::size_t row, QChar* out)
@@ -225,10 +211,7 @@ private:
         return decoder_.appendToBuffer(out, QByteArrayView(at(row), static_cast<qsizetype>(bytesOf(row))));
     }
 
-    bool utf8_;
-    std::size_t stride_;
-    std::unique_ptr<char[]> bytes_;
-    std::unique_ptr<SQLLEN[]> indicators_;
+    odbc::BoundTexts buffers_;
     QStringDecoder decoder_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
     QStringPrivate block_;  // null until pack()
     std::vector<std::size_t> offsets_;
@@ -265,16 +248,9 @@ odbc::Outcome readBlocks(odbc::Connection& connection, odbc::Statement& s, const
     // The statement outlives these buffers when its rows are freed later.
     const odbc::Unbinding unbinding(s);
 
-    // A driver that cannot fetch blocks answers 01S02 and fetches fewer rows;
-    // the fetched count below covers that.
-    for (auto [attribute, value] : {std::pair<SQLINTEGER, SQLULEN>{SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN},
-                                    {SQL_ATTR_ROW_ARRAY_SIZE, blockRows},
-                                    {SQL_ATTR_ROWS_FETCHED_PTR, reinterpret_cast<SQLULEN>(&fetched)},
-                                    {SQL_ATTR_ROW_STATUS_PTR, reinterpret_cast<SQLULEN>(rowStatus.data())}}) {
-        outcome = s.setAttribute(attribute, value);
-        if (outcome.status < 0)
-            return outcome;
-    }
+    outcome = odbc::fetchInBlocks(s, blockRows, &fetched, rowStatus.data());
+    if (outcome.status < 0)
+        return outcome;
     outcome = runSelect(s, plan, likeOperatorOf(connection));
     if (outcome.status < 0)
         return outcome;

@@ -99,45 +99,16 @@ private:
     std::size_t foundCount_ = 0;
 };
 
-// Column-wise buffers of one text column for a whole block, as UTF-8 or as
-// UTF-16. Left uninitialised: only what the driver writes is ever read, so
-// the pages of the long columns' generous buffers are touched only as far as
-// texts reach.
-class BoundText {
-public:
-    BoundText(std::size_t rows, std::size_t bytes, bool utf8)
-        : utf8_(utf8), stride_(bytes + sizeof(SQLWCHAR)), bytes_(new char[rows * stride_]), indicators_(new SQLLEN[rows])
-    {
-    }
-
-    odbc::Outcome bind(odbc::Statement& s, SQLUSMALLINT column)
-    {
-        return s.checked(SQLBindCol(s.get(), column, utf8_ ? SQL_C_BINARY : SQL_C_WCHAR, bytes_.get(),
-                                    static_cast<SQLLEN>(stride_), indicators_.get()));
-    }
-    bool truncated(std::size_t row) const
-    {
-        const SQLLEN n = indicators_[row];
-        // UTF-16 ends in a terminator; binary data has none.
-        return n == SQL_NO_TOTAL || n > static_cast<SQLLEN>(utf8_ ? stride_ : stride_ - sizeof(SQLWCHAR));
-    }
-    QAnyStringView view(std::size_t row) const
-    {
-        const SQLLEN n = indicators_[row];
-        if (n == SQL_NULL_DATA)
-            return {};
-        const char* at = bytes_.get() + row * stride_;
-        if (utf8_)
-            return QUtf8StringView(at, static_cast<qsizetype>(n));
-        return QStringView(reinterpret_cast<const char16_t*>(at), static_cast<qsizetype>(n / sizeof(SQLWCHAR)));
-    }
-
-private:
-    bool utf8_;
-    std::size_t stride_;
-    std::unique_ptr<char[]> bytes_;
-    std::unique_ptr<SQLLEN[]> indicators_;
-};
+// A fetched text as it stands in its buffer; an empty view for null.
+QAnyStringView viewOf(const odbc::BoundTexts& texts, std::size_t row)
+{
+    if (texts.isNull(row))
+        return {};
+    const qsizetype n = static_cast<qsizetype>(texts.bytesOf(row));
+    if (texts.utf8())
+        return QUtf8StringView(texts.at(row), n);
+    return QStringView(reinterpret_cast<const char16_t*>(texts.at(row)), n / qsizetype(sizeof(SQLWCHAR)));
+}
 
 // A read's own connection, and the statement whose rows the driver still
 // holds after they were fetched.
@@ -221,7 +192,7 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
     std::vector<SQLLEN> rbrIndicators(blockRows);
     std::vector<SQL_TIMESTAMP_STRUCT> datum(blockRows);
     std::vector<SQLLEN> datumIndicators(blockRows);
-    std::vector<BoundText> texts;
+    std::vector<odbc::BoundTexts> texts;
     texts.reserve(textColumns.size());
     for (const TextColumn& column : textColumns)
         texts.emplace_back(blockRows, column.boundBytes, utf8);
@@ -236,16 +207,9 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
         return outcome;
     odbc::Statement& s = *session.rows;
     const odbc::Unbinding unbinding(s);
-    // A driver that cannot fetch blocks answers 01S02 and fetches fewer rows;
-    // the fetched count below covers that.
-    for (auto [attribute, value] : {std::pair<SQLINTEGER, SQLULEN>{SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN},
-                                    {SQL_ATTR_ROW_ARRAY_SIZE, blockRows},
-                                    {SQL_ATTR_ROWS_FETCHED_PTR, reinterpret_cast<SQLULEN>(&fetched)},
-                                    {SQL_ATTR_ROW_STATUS_PTR, reinterpret_cast<SQLULEN>(rowStatus.data())}}) {
-        outcome = s.setAttribute(attribute, value);
-        if (outcome.status < 0)
-            return outcome;
-    }
+    outcome = odbc::fetchInBlocks(s, blockRows, &fetched, rowStatus.data());
+    if (outcome.status < 0)
+        return outcome;
     outcome = s.executeDirect(selectEvery);
     if (outcome.status < 0)
         return outcome;
@@ -280,7 +244,7 @@ odbc::Outcome readBlocks(Session& session, std::size_t blockRows, Places& places
             for (std::size_t k = 0; k < texts.size() && whole; ++k) {
                 QAnyStringView& target = view.*textColumns[k].member;
                 if (!texts[k].truncated(i)) {
-                    target = texts[k].view(i);
+                    target = viewOf(texts[k], i);
                 } else if (!insideBlock) {
                     later.push_back({rbr[i], *place});
                     whole = false;

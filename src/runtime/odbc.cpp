@@ -112,6 +112,37 @@ Outcome failedWith(Outcome outcome, const QString& message)
     return outcome;
 }
 
+Outcome fetchInBlocks(Statement& s, SQLULEN rows, SQLULEN* fetched, SQLUSMALLINT* rowStatus)
+{
+    for (auto [attribute, value] : {std::pair<SQLINTEGER, SQLULEN>{SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN},
+                                    {SQL_ATTR_ROW_ARRAY_SIZE, rows},
+                                    {SQL_ATTR_ROWS_FETCHED_PTR, reinterpret_cast<SQLULEN>(fetched)},
+                                    {SQL_ATTR_ROW_STATUS_PTR, reinterpret_cast<SQLULEN>(rowStatus)}}) {
+        const Outcome outcome = s.setAttribute(attribute, value);
+        if (outcome.status < 0)
+            return outcome;
+    }
+    return {};
+}
+
+BoundTexts::BoundTexts(std::size_t rows, std::size_t bytes, bool utf8)
+    : utf8_(utf8), stride_(bytes + sizeof(SQLWCHAR)), bytes_(new char[rows * stride_]), indicators_(new SQLLEN[rows])
+{
+}
+
+Outcome BoundTexts::bind(Statement& s, SQLUSMALLINT column)
+{
+    return s.checked(SQLBindCol(s.get(), column, utf8_ ? SQL_C_BINARY : SQL_C_WCHAR, bytes_.get(),
+                                static_cast<SQLLEN>(stride_), indicators_.get()));
+}
+
+bool BoundTexts::truncated(std::size_t row) const
+{
+    const SQLLEN n = indicators_[row];
+    // UTF-16 ends in a terminator; binary data has none.
+    return n == SQL_NO_TOTAL || n > static_cast<SQLLEN>(utf8_ ? stride_ : stride_ - sizeof(SQLWCHAR));
+}
+
 bool handsOverUtf8(const Connection& connection)
 {
     const QString driver = connection.info(SQL_DRIVER_NAME);

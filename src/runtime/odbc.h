@@ -151,6 +151,37 @@ private:
     std::vector<SQLLEN> indicators_;
 };
 
+// Asks the statement to fetch `rows` rows at a time into column-wise bound
+// buffers, telling how many it fetched and each row's status. A driver that
+// cannot fetch blocks answers 01S02 and fetches fewer rows; `fetched` covers
+// that.
+Outcome fetchInBlocks(Statement& s, SQLULEN rows, SQLULEN* fetched, SQLUSMALLINT* rowStatus);
+
+// Column-wise buffers of one text column for a whole block of rows: the
+// UTF-8 the database holds, bound as binary data (see handsOverUtf8), or
+// UTF-16. Left uninitialised: only what the driver writes is ever read, so
+// the pages of generous buffers are touched only as far as texts reach.
+class BoundTexts {
+public:
+    // Room for `bytes` bytes of text a row.
+    BoundTexts(std::size_t rows, std::size_t bytes, bool utf8);
+
+    Outcome bind(Statement& s, SQLUSMALLINT column);
+    bool utf8() const { return utf8_; }
+    bool isNull(std::size_t row) const { return indicators_[row] == SQL_NULL_DATA; }
+    // Longer than the buffer: to be read again in full.
+    bool truncated(std::size_t row) const;
+    // The row's text as fetched, neither null nor truncated.
+    const char* at(std::size_t row) const { return bytes_.get() + row * stride_; }
+    std::size_t bytesOf(std::size_t row) const { return static_cast<std::size_t>(indicators_[row]); }
+
+private:
+    bool utf8_;
+    std::size_t stride_;
+    std::unique_ptr<char[]> bytes_;
+    std::unique_ptr<SQLLEN[]> indicators_;
+};
+
 // Lets a statement outlive the buffers bound to it: the driver forgets them.
 class Unbinding {
 public:

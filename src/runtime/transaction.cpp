@@ -358,12 +358,16 @@ std::shared_ptr<odbc::Outcome> Transaction::startSession(const ConnectionSetting
     return opened;
 }
 
-odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)
+odbc::Outcome Transaction::waitForOpening(const std::shared_ptr<odbc::Outcome>& opening)
 {
-    const std::shared_ptr<odbc::Outcome> opened = startSession(settings);
     // Done once the worker has run what was posted before.
     const odbc::Outcome waited = run([](Session&) { return odbc::Outcome{}; });
-    return waited.status < 0 ? waited : *opened;
+    return waited.status < 0 ? waited : *opening;
+}
+
+odbc::Outcome Transaction::openSession(const ConnectionSettings& settings)
+{
+    return waitForOpening(startSession(settings));
 }
 
 void Transaction::connect()
@@ -385,10 +389,9 @@ void Transaction::settle()
 {
     if (!pendingConnect_)
         return;
-    const std::shared_ptr<odbc::Outcome> opened = std::move(pendingConnect_);
+    const std::shared_ptr<odbc::Outcome> opening = std::move(pendingConnect_);
     pendingConnect_.reset();
-    const odbc::Outcome waited = run([](Session&) { return odbc::Outcome{}; });
-    record(waited.status < 0 ? waited : *opened);
+    record(waitForOpening(opening));
 }
 
 namespace {

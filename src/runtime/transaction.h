@@ -159,6 +159,8 @@ private:
     odbc::Outcome openSession(const ConnectionSettings& settings);
     // A new session whose connection the worker makes; its outcome once made.
     std::shared_ptr<odbc::Outcome> startSession(const ConnectionSettings& settings);
+    // The outcome of that opening once the worker has made it, or why the wait ended.
+    odbc::Outcome waitForOpening(const std::shared_ptr<odbc::Outcome>& opening);
     // Hands the session to its worker to close and lets the worker go.
     void letGoOfSession() noexcept;
     // The same, waiting up to `bound` for the close.

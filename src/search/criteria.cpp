@@ -58,22 +58,25 @@ std::optional<QString> likePattern(const QString& words)
 {
     const QString folded = words.toCaseFolded();
     QString pattern = QStringLiteral("%");
+    bool anyTextLast = true;  // the pattern ends in a % that stands for any text
     bool fixedPart = false;
     for (QChar c : folded) {
         const char16_t u = c.unicode();
         if (u >= 0x80 || u == u'i' || u == u'k' || u == u's') {
-            if (!pattern.endsWith(u'%') || pattern.endsWith(QLatin1String("\\%")))
+            if (!anyTextLast)
                 pattern += u'%';
+            anyTextLast = true;
             continue;
         }
         if (u == u'%' || u == u'_' || u == u'\\')
             pattern += u'\\';
         pattern += c;
+        anyTextLast = false;
         fixedPart = true;
     }
     if (!fixedPart)
         return std::nullopt;
-    if (!pattern.endsWith(u'%') || pattern.endsWith(QLatin1String("\\%")))
+    if (!anyTextLast)
         pattern += u'%';
     return pattern;
 }

@@ -14,6 +14,7 @@
 #include "bench_data.h"
 #include "process.h"
 #include "results.h"
+#include "window_click.h"
 
 #include "data/dw_pretraga.h"
 #include "data/faq_statements.h"
@@ -24,7 +25,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QPointer>
@@ -194,18 +194,21 @@ private:
     QString selectFile_;
 };
 
+// psql -X -At running one statement as mirt on the benchmark's database.
+std::vector<std::string> psqlRunning(const std::string& sql)
+{
+    // psql reads the password from the environment, never from its command line.
+    setenv("PGPASSWORD", "qelp", 1);
+    return {"psql", "-X", "-At", "-h", qEnvironmentVariable("VETFAQ_TEST_PG_HOST").toStdString(), "-p",
+            qEnvironmentVariable("VETFAQ_TEST_PG_PORT").toStdString(), "-U", "mirt", "-d",
+            bench::databaseName().toStdString(), "-c", sql};
+}
+
 std::vector<Baseline> Bench::baselines() const
 {
     std::vector<Baseline> list{{"isql -b (same DSN)", {"isql", "-b", "-d,", "FAQ", "mirt", "qelp"}, selectFile_.toStdString()}};
-    if (postgresql()) {
-        // psql reads the password from the environment, never from its command line.
-        setenv("PGPASSWORD", "qelp", 1);
-        list.push_back({"psql -At -c",
-                        {"psql", "-X", "-At", "-h", qEnvironmentVariable("VETFAQ_TEST_PG_HOST").toStdString(), "-p",
-                         qEnvironmentVariable("VETFAQ_TEST_PG_PORT").toStdString(), "-U", "mirt", "-d",
-                         bench::databaseName().toStdString(), "-c", dw_pretraga::select.toString().toStdString()},
-                        {}});
-    }
+    if (postgresql())
+        list.push_back({"psql -At -c", psqlRunning(dw_pretraga::select.toString().toStdString()), {}});
     return list;
 }
 
@@ -281,14 +284,7 @@ void Bench::searchViewSave()
         }
         QHeaderView* header = search.dw_search->horizontalHeader();
         const QPoint caption(header->sectionViewportPosition(dw_pretraga::Adresa) + 20, 5);
-        // The press and the release as the window system delivers them.
-        const auto click = [&] {
-            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                QMouseEvent event(type, caption, header->viewport()->mapToGlobal(caption), Qt::LeftButton,
-                                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-                QApplication::sendEvent(header->viewport(), &event);
-            }
-        };
+        const auto click = [&] { bench::click(header->viewport(), caption); };
         const auto start = Clock::now();
         click();
         QCoreApplication::processEvents();
@@ -464,16 +460,9 @@ void Bench::searchesFromStart()
     // The criterion: "Split" in the address, about one entry in ten.
     const std::string words = "Split";
     const std::string where = std::string(" WHERE adresa ") + (postgresql() ? "ILIKE" : "LIKE") + " '%" + words + "%'";
-    Baseline filtered;
-    if (postgresql()) {
-        filtered = {"psql -At -c, ILIKE",
-                    {"psql", "-X", "-At", "-h", qEnvironmentVariable("VETFAQ_TEST_PG_HOST").toStdString(), "-p",
-                     qEnvironmentVariable("VETFAQ_TEST_PG_PORT").toStdString(), "-U", "mirt", "-d",
-                     bench::databaseName().toStdString(), "-c", select + where},
-                    {}};
-    } else {
-        filtered = {"sqlite3, LIKE", {"sqlite3", source_.databaseFile().toStdString(), select + where}, {}};
-    }
+    const Baseline filtered =
+        postgresql() ? Baseline{"psql -At -c, ILIKE", psqlRunning(select + where), {}}
+                     : Baseline{"sqlite3, LIKE", {"sqlite3", source_.databaseFile().toStdString(), select + where}, {}};
 
     std::vector<double> first, laterSearches, isql, floorMs, floorInside, filter, theirFilter;
     long filterListed = -1;

@@ -18,6 +18,7 @@
 #include "first_shown.h"
 #include "printed_boxes.h"
 #include "process.h"
+#include "window_click.h"
 #include "runtime/fonts_ahead.h"
 #include "runtime/script.h"
 #include "runtime/trace.h"
@@ -32,7 +33,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QMouseEvent>
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,14 +64,7 @@ protected:
 double timedSearch(w_search& window, PaintWatch& watch)
 {
     const std::int64_t start = bench::monotonicNs();
-    // The press and the release as the window system delivers them.
-    QWidget* button = window.cb_search;
-    const QPoint centre = button->rect().center();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent event(type, centre, button->mapToGlobal(centre), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(button, &event);
-    }
+    bench::click(window.cb_search, window.cb_search->rect().center());
     watch.painted = false;
     while (!watch.painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -13,8 +13,10 @@
 //                              the screen; with a criterion in the first row
 //                              (FIELD as its list names it: Address, Answer, ...)
 
+#include "app/first_use.h"
 #include "app/globals.h"
 #include "app/talvo.h"
+#include "app/window_icon.h"
 #include "first_shown.h"
 #include "printed_boxes.h"
 #include "process.h"
@@ -93,10 +95,13 @@ int main(int argc, char** argv)
         rt::installMessageBoxes(std::make_unique<bench::PrintedBoxes>());
 
     // From here on as main() in src/app/main.cpp, with the probe installed first.
+    if (first_use::dataSourceExists())
+        rt::Transaction::connectAhead(talvo::connection());
     rt::FontsAhead fonts;
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     fonts.join();
+    window_icon::setOnceFirstPainted();
     PaintWatch watch;
     // The window may first paint while the start still waits for the
     // connection (its events are processed meanwhile, input held back):

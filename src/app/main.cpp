@@ -4,12 +4,11 @@
 
 #include "app/first_use.h"
 #include "app/talvo.h"
+#include "app/window_icon.h"
 #include "runtime/fonts_ahead.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,14 +74,6 @@ void answerHelpOrVersion(int argc, char** argv)
     parser.showVersion();
 }
 
-QIcon programIcon()
-{
-    QIcon icon;
-    for (const QFileInfo& size : QDir(QStringLiteral(":/icons")).entryInfoList())
-        icon.addFile(size.filePath());
-    return icon;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -92,6 +83,10 @@ int main(int argc, char** argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         noDisplay("no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set)");
 
+    // Logging in needs neither the display nor the fonts: it runs while Qt
+    // reaches them. An account without the data source gets it set up first.
+    if (first_use::dataSourceExists())
+        rt::Transaction::connectAhead(talvo::connection());
     rt::FontsAhead fonts;
     qInstallMessageHandler(duringStartup);
     int qtArgc = argc > 0 ? 1 : 0;
@@ -104,7 +99,7 @@ int main(int argc, char** argv)
 
     // Wayland compositors find the menu entry, and so the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(VETFAQ_APP_ID));
-    QApplication::setWindowIcon(programIcon());
+    window_icon::setOnceFirstPainted();
     first_use::setUpIfNeeded(first_use::setupCommand());
 
     talvo application;

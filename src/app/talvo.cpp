@@ -10,6 +10,14 @@
 
 using rt::Script;
 
+namespace {
+const QString dbms = QStringLiteral("ODBC");
+constexpr bool autoCommit = false;
+const QString dbParm = QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'");
+} // namespace
+
+rt::ConnectionSettings talvo::connection() { return {dbms, autoCommit, dbParm}; }
+
 void talvo::create()
 {
     Script s(rt::event("create", "talvo", "talvo"));
@@ -25,12 +33,13 @@ void talvo::create()
 void talvo::open(const QString& /*commandline*/)
 {
     Script s(rt::event("open", "talvo", "talvo"));
-    s.line(2); s.need(g.SQLCA).DBMS = QStringLiteral("ODBC");
-    s.line(3); s.need(g.SQLCA).AutoCommit = false;
-    s.line(4); s.need(g.SQLCA).DBParm = QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'");
+    s.line(2); s.need(g.SQLCA).DBMS = dbms;
+    s.line(3); s.need(g.SQLCA).AutoCommit = autoCommit;
+    s.line(4); s.need(g.SQLCA).DBParm = dbParm;
     // The outcome of the connect is left in SQLCA; the window opens either way.
-    // The driver logs in on its own thread while the window is built; SQLCA
-    // holds the outcome once the window is open.
+    // The driver logs in on its own thread while the window is built (or
+    // since the program started, see main()); SQLCA holds the outcome once
+    // the window is open.
     s.line(6); s.need(g.SQLCA).connectMeanwhile();
     s.line(8); g.w_search = rt::open<w_search>();
     g.SQLCA->settle();
@@ -41,12 +50,13 @@ void talvo::open(const QString& /*commandline*/)
 int talvo::run()
 {
     rt::TraceWriter::instance().configureFromEnvironment();
-    int result = 0;
-    if (rt::fire([this] { create(); }) == 1) {
+    if (rt::fire([this] { create(); }) == 1)
         rt::fire([this] { open(QString()); });
-        if (g.w_search && g.w_search->isVisible())
-            result = QApplication::exec();
-    }
+    // A connection begun ahead that open did not take over is of no use now.
+    rt::Transaction::dropConnectAhead();
+    int result = 0;
+    if (g.w_search && g.w_search->isVisible())
+        result = QApplication::exec();
     rt::fire([this] { destroy(); });
     return result;
 }

@@ -3,6 +3,8 @@
 // database connection, opens the search window, and destroys the globals
 // when the last window has closed.
 
+#include "runtime/transaction.h"
+
 #include <QString>
 
 class talvo {
@@ -12,6 +14,9 @@ public:
     void create();
     void open(const QString& commandline);
     void destroy();
+
+    // The connection open makes, for the start to begin ahead of the windows.
+    static rt::ConnectionSettings connection();
 
     // The whole run on a QApplication that exists: the trace switch read,
     // create, open, the event loop while the search window is up, destroy.

@@ -331,31 +331,81 @@ odbc::Outcome Transaction::run(Operation op)
     return givenUp(end, limit_);
 }
 
+// A connection on its way: the worker that makes it, the session it goes
+// into and its outcome once made.
+struct Transaction::Opening {
+    ConnectionSettings settings;
+    std::unique_ptr<Worker> worker;
+    std::shared_ptr<Session> session;
+    std::shared_ptr<odbc::Outcome> opened;
+
+    explicit Opening(ConnectionSettings wanted)
+        : settings(std::move(wanted)), worker(std::make_unique<Worker>()), session(std::make_shared<Session>()),
+          opened(std::make_shared<odbc::Outcome>())
+    {
+        worker->post([session = session, settings = settings, opened = opened] {
+            Session& s = *session;
+            *opened = settings.open(s.connection);
+            if (opened->status != 0)
+                return;
+            const QString dbms = s.connection.info(SQL_DBMS_NAME);
+            s.product = dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)       ? Product::SQLite
+                        : dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ? Product::PostgreSQL
+                                                                                            : Product::Other;
+            if (s.product == Product::SQLite) {
+                // The SQLite driver names the database file here.
+                const QString name = s.connection.info(SQL_DATABASE_NAME);
+                s.databaseFile = name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
+                s.file = identify(s.databaseFile);
+            }
+        });
+    }
+
+    bool madeWith(const ConnectionSettings& wanted) const
+    {
+        return settings.dbms == wanted.dbms && settings.autoCommit == wanted.autoCommit &&
+               settings.dbParm == wanted.dbParm && settings.waitLimit == wanted.waitLimit;
+    }
+};
+
+namespace {
+// The connection begun ahead; touched by the GUI thread only.
+std::unique_ptr<Transaction::Opening>& openingAhead()
+{
+    static std::unique_ptr<Transaction::Opening> opening;
+    return opening;
+}
+} // namespace
+
+void Transaction::connectAhead(ConnectionSettings settings)
+{
+    dropConnectAhead();
+    settings.waitLimit = waitLimitFor(settings.dataSourceName());
+    openingAhead() = std::make_unique<Opening>(std::move(settings));
+}
+
+void Transaction::dropConnectAhead() noexcept
+{
+    std::unique_ptr<Opening> opening = std::move(openingAhead());
+    if (!opening)
+        return;
+    opening->worker->post([s = std::move(opening->session)]() mutable { s.reset(); });
+    opening->worker->retire();
+}
+
 std::shared_ptr<odbc::Outcome> Transaction::startSession(const ConnectionSettings& settings)
 {
     letGoOfSession();
-    worker_ = std::make_unique<Worker>();
-    session_ = std::make_shared<Session>();
+    std::unique_ptr<Opening> opening;
+    if (openingAhead() && openingAhead()->madeWith(settings))
+        opening = std::move(openingAhead());
+    else
+        opening = std::make_unique<Opening>(settings);
+    worker_ = std::move(opening->worker);
+    session_ = std::move(opening->session);
     broken_ = false;
     holdsChanges_ = false;
-    auto opened = std::make_shared<odbc::Outcome>();
-    worker_->post([session = session_, settings, opened] {
-        Session& s = *session;
-        *opened = settings.open(s.connection);
-        if (opened->status != 0)
-            return;
-        const QString dbms = s.connection.info(SQL_DBMS_NAME);
-        s.product = dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)         ? Product::SQLite
-                    : dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ? Product::PostgreSQL
-                                                                                        : Product::Other;
-        if (s.product == Product::SQLite) {
-            // The SQLite driver names the database file here.
-            const QString name = s.connection.info(SQL_DATABASE_NAME);
-            s.databaseFile = name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
-            s.file = identify(s.databaseFile);
-        }
-    });
-    return opened;
+    return opening->opened;
 }
 
 odbc::Outcome Transaction::waitForOpening(const std::shared_ptr<odbc::Outcome>& opening)

@@ -120,6 +120,13 @@ public:
     void connectMeanwhile();
     // Waits for a connect still under way, as any call waits, and records its outcome.
     void settle();
+    // Begins a connection with these settings on a worker of its own before
+    // any transaction object exists (as the program starts, while it reaches
+    // the display); the next connect with the same settings takes it over
+    // instead of beginning its own. A second call replaces the first.
+    static void connectAhead(ConnectionSettings settings);
+    // Lets a connection begun ahead and not taken over go.
+    static void dropConnectAhead() noexcept;
     bool isConnected();
 
     // A statement that delivers no rows (update, insert, delete).
@@ -147,6 +154,7 @@ public:
     void dropCursor() noexcept;
 
     struct Session;
+    struct Opening;
 
 private:
     using Operation = std::function<odbc::Outcome(Session&)>;
@@ -157,7 +165,8 @@ private:
     // (with the outcome recorded) when there is none.
     bool ensureSession();
     odbc::Outcome openSession(const ConnectionSettings& settings);
-    // A new session whose connection the worker makes; its outcome once made.
+    // A new session whose connection the worker makes (or the one begun
+    // ahead with these settings); its outcome once made.
     std::shared_ptr<odbc::Outcome> startSession(const ConnectionSettings& settings);
     // The outcome of that opening once the worker has made it, or why the wait ended.
     odbc::Outcome waitForOpening(const std::shared_ptr<odbc::Outcome>& opening);

@@ -4,6 +4,8 @@
 #include "runtime/transaction.h"
 #include "support/on_each_backend.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 using rt::Int;
@@ -271,4 +273,49 @@ TEST_P(DynamicCursorOn, TextThatCannotRunFailsAtOpen)
     rt::DynamicCursor next(sqlsa);
     next.open();
     EXPECT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+}
+
+// A connection begun ahead is the one the next connect with the same settings
+// uses; with other settings it is not, and once let go its session ends.
+TEST(ConnectAhead, TakenOverOnlyWithTheSameSettings)
+{
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
+    ThrowawayDataSource source(Backend::PostgreSQL);
+    const auto sessions = [&] {
+        return source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
+                                            "WHERE datname = current_database() AND usename = 'mirt'"));
+    };
+    const auto settle = [&](const char* expected) {
+        for (int i = 0; i < 100 && sessions() != QLatin1String(expected); ++i)
+            QThread::msleep(20);
+        return sessions();
+    };
+    const rt::ConnectionSettings asOpened{QStringLiteral("ODBC"), false,
+                                         QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'")};
+    struct Case {
+        const char* what;
+        bool autoCommit;
+        const char* sessionsWhileBoth;
+    };
+    for (const Case& c : {Case{"same settings", false, "1"}, Case{"other settings", true, "2"}}) {
+        SCOPED_TRACE(c.what);
+        Transaction::connectAhead(asOpened);
+        {
+            Transaction t;
+            configure(t);
+            t.AutoCommit = c.autoCommit;
+            t.connect();
+            ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+            EXPECT_EQ(settle(c.sessionsWhileBoth), QLatin1String(c.sessionsWhileBoth));
+            Transaction::dropConnectAhead();
+            EXPECT_EQ(settle("1"), QStringLiteral("1"));
+            // The connection works, with the autocommit it was asked for.
+            t.execute(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (?, 'ahead')"), {rt::bind(qint16(1))});
+            ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
+            EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM faq")), QLatin1String(c.autoCommit ? "1" : "0"));
+            t.rollback();
+        }
+        source.exec(QStringLiteral("DELETE FROM faq"));
+        EXPECT_EQ(settle("0"), QStringLiteral("0"));
+    }
 }

@@ -220,6 +220,18 @@ private:
 
 enum class BlockResult { Complete, NeedsRowByRow };
 
+// Where the driver knows how many rows the select delivers (both drivers
+// do, having read them all at the execute), room for them at once: growing
+// the array row by row would copy it a dozen times and, at its last growth,
+// hold the old and the new array together at the listing's peak.
+void reserveForResult(odbc::Statement& s, std::vector<Row>& rows)
+{
+    constexpr SQLLEN believable = SQLLEN{1} << 20;
+    SQLLEN count = 0;
+    if (SQL_SUCCEEDED(SQLRowCount(s.get(), &count)) && count > 0 && count <= believable)
+        rows.reserve(rows.size() + static_cast<std::size_t>(count));
+}
+
 // The fast path: blocks of rows into bound column-wise buffers.
 odbc::Outcome readBlocks(odbc::Connection& connection, odbc::Statement& s, const Plan& plan, std::size_t blockRows,
                          std::vector<Row>& rows, BlockResult& result)
@@ -254,6 +266,8 @@ odbc::Outcome readBlocks(odbc::Connection& connection, odbc::Statement& s, const
     outcome = runSelect(s, plan, likeOperatorOf(connection));
     if (outcome.status < 0)
         return outcome;
+    if (!plan.filters())  // a filter may keep far fewer than are read
+        reserveForResult(s, rows);
     for (odbc::Outcome bound :
          {s.checked(SQLBindCol(s.get(), RbrColumn, SQL_C_SBIGINT, rbr.data(), sizeof(SQLBIGINT), rbrIndicators.data())),
           adresa.bind(s, AdresaColumn),

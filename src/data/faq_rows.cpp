@@ -377,6 +377,30 @@ odbc::Outcome readRowByRow(odbc::Connection& connection, const Plan& plan, std::
     }
 }
 
+// Reads over a connection that is open; its statement stays in `taken`.
+odbc::Outcome loadOver(Leftover& taken, std::vector<Row>& rows, const Plan& plan, std::size_t blockRows)
+{
+    odbc::Outcome outcome;
+    std::vector<Row> read;
+    BlockResult result = BlockResult::Complete;
+    taken.statement = taken.connection.statement(outcome);
+    if (taken.statement)
+        outcome = readBlocks(taken.connection, *taken.statement, plan, std::max<std::size_t>(blockRows, 1), read, result);
+    if (outcome.status >= 0 && result == BlockResult::NeedsRowByRow) {
+        read.clear();
+        taken.statement.reset();
+        outcome = readRowByRow(taken.connection, plan, read);
+    }
+    // Only read: nothing to keep. The read ends here, before anyone sees
+    // the rows, so no transaction outlives the action; the rows are in hand
+    // whatever the driver answers. Freeing the statement can wait.
+    taken.connection.rollback();
+    if (outcome.status < 0)
+        return outcome;
+    rows = std::move(read);
+    return {};
+}
+
 odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const Plan& plan,
                    std::size_t blockRows, std::unique_ptr<Leftover>& leftover)
 {
@@ -384,26 +408,21 @@ odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& row
     odbc::Outcome outcome = settings.open(taken->connection);
     if (outcome.status < 0)
         return outcome;
-
-    std::vector<Row> read;
-    BlockResult result = BlockResult::Complete;
-    taken->statement = taken->connection.statement(outcome);
-    if (taken->statement)
-        outcome = readBlocks(taken->connection, *taken->statement, plan, std::max<std::size_t>(blockRows, 1), read, result);
-    if (outcome.status >= 0 && result == BlockResult::NeedsRowByRow) {
-        read.clear();
-        taken->statement.reset();
-        outcome = readRowByRow(taken->connection, plan, read);
-    }
-    // Only read: nothing to keep. The read ends here, before anyone sees
-    // the rows, so no transaction outlives the action; the rows are in hand
-    // whatever the driver answers. Freeing the statement can wait.
-    taken->connection.rollback();
+    outcome = loadOver(*taken, rows, plan, blockRows);
     leftover = std::move(taken);
-    if (outcome.status < 0)
-        return outcome;
-    rows = std::move(read);
-    return {};
+    return outcome;
+}
+
+// SQLite's count of the changes that other connections committed to the
+// database file, as this connection sees it now; empty when it cannot tell.
+QString dataVersion(odbc::Connection& connection)
+{
+    odbc::Outcome outcome;
+    std::optional<odbc::Statement> s = connection.statement(outcome);
+    std::optional<QString> version;
+    if (s && s->executeDirect(QStringLiteral("PRAGMA data_version")).status == 0 && s->fetch().status == 0)
+        s->getText(1, version);
+    return version.value_or(QString());
 }
 
 } // namespace
@@ -425,6 +444,33 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
                        std::unique_ptr<Leftover>& leftover)
 {
     return load(settings, rows, Plan(filter), 512, leftover);
+}
+
+std::unique_ptr<ReadAhead> readAhead(const rt::ConnectionSettings& settings)
+{
+    auto ahead = std::make_unique<ReadAhead>();
+    ahead->settings = settings;
+    odbc::Connection& connection = ahead->kept.connection;
+    if (settings.open(connection).status < 0 || !connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite")))
+        return nullptr;
+    ahead->file = rt::identify(connection.info(SQL_DATABASE_NAME));
+    // Taken before the rows, in the same read: a change committed between
+    // the two only makes the count differ later, never goes unseen.
+    ahead->version = dataVersion(connection);
+    if (!ahead->file || ahead->version.isEmpty() || loadOver(ahead->kept, ahead->rows, Plan(nullptr), 512).status < 0)
+        return nullptr;
+    ahead->kept.statement.reset();
+    return ahead;
+}
+
+bool stillCurrent(ReadAhead& ahead, const rt::ConnectionSettings& settings)
+{
+    odbc::Connection& connection = ahead.kept.connection;
+    if (!(ahead.settings == settings) || !connection.isOpen() || rt::identify(settings.databaseFile()) != ahead.file)
+        return false;
+    const QString version = dataVersion(connection);
+    connection.rollback();
+    return !version.isEmpty() && version == ahead.version;
 }
 
 } // namespace faq

@@ -72,6 +72,29 @@ struct Leftover {
     std::optional<odbc::Statement> statement;  // after the connection, so freed before it
 };
 
+// Every entry, read before anyone asked for them, and the connection they
+// were read over, kept to tell later whether the database still holds
+// exactly these: SQLite counts the changes other connections commit to a
+// database file (PRAGMA data_version), and that count was taken in the read.
+struct ReadAhead {
+    rt::ConnectionSettings settings;
+    std::vector<Row> rows;
+    Leftover kept;  // the connection, open; its statement let go
+    std::optional<rt::FileIdentity> file;  // the database file it opened
+    QString version;
+};
+
+// Reads every entry as loadRows() does and keeps what stillCurrent() needs;
+// null where the read failed or the database cannot tell a change later
+// (any product but SQLite).
+std::unique_ptr<ReadAhead> readAhead(const rt::ConnectionSettings& settings);
+
+// Whether the grid's select, run now with these settings, would read exactly
+// the rows read ahead: the same settings, the same database file under the
+// data source's name, and no change committed to it since. Asks the
+// database; false on any doubt.
+bool stillCurrent(ReadAhead& ahead, const rt::ConnectionSettings& settings);
+
 // Connects with a copy of the settings, runs the grid's select, reads every
 // row in blocks of blockRows, rolls back (nothing was changed) and
 // disconnects. On failure rows is left as it was.

@@ -15,21 +15,6 @@
 namespace rt {
 namespace {
 
-// The identity of a file, to notice one replaced or removed under its name.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-std::optional<FileIdentity> identify(const QString& path)
-{
-    struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return FileIdentity{st.st_dev, st.st_ino};
-}
-
 std::optional<std::chrono::milliseconds> parseSeconds(const QString& text)
 {
     bool ok = false;
@@ -165,6 +150,14 @@ struct Transaction::Session {
     QString databaseFile;
     std::optional<FileIdentity> file;
 };
+
+std::optional<FileIdentity> identify(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino};
+}
 
 // ---- settings ---------------------------------------------------------------
 
@@ -361,11 +354,6 @@ struct Transaction::Opening {
         });
     }
 
-    bool madeWith(const ConnectionSettings& wanted) const
-    {
-        return settings.dbms == wanted.dbms && settings.autoCommit == wanted.autoCommit &&
-               settings.dbParm == wanted.dbParm && settings.waitLimit == wanted.waitLimit;
-    }
 };
 
 namespace {
@@ -397,7 +385,7 @@ std::shared_ptr<odbc::Outcome> Transaction::startSession(const ConnectionSetting
 {
     letGoOfSession();
     std::unique_ptr<Opening> opening;
-    if (openingAhead() && openingAhead()->madeWith(settings))
+    if (openingAhead() && openingAhead()->settings == settings)
         opening = std::move(openingAhead());
     else
         opening = std::make_unique<Opening>(settings);

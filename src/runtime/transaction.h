@@ -12,6 +12,8 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -51,12 +53,22 @@ inline constexpr std::chrono::milliseconds defaultWaitLimit{15000};
 // seconds, fractions allowed.
 std::chrono::milliseconds waitLimitFor(const QString& dataSource);
 
+// The identity of a file, to notice one replaced or removed under its name.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// Of the file at path now; none when there is none.
+std::optional<FileIdentity> identify(const QString& path);
+
 // The settings a connection is made from; the grid takes a copy of them.
 struct ConnectionSettings {
     QString dbms;
     bool autoCommit = false;
     QString dbParm;
     std::chrono::milliseconds waitLimit = defaultWaitLimit;
+    bool operator==(const ConnectionSettings&) const = default;
 
     // The ODBC connection string between the single quotes after
     // ConnectString=, or an empty text when there is none.

@@ -176,6 +176,9 @@ void dw_search::showEvent(QShowEvent* event)
             reader_ = std::make_unique<rt::Worker>();
             reader_->post(warmUpReaderHeap);
         }
+        if (!retrieved_ && readAheadSettings)
+            if (const std::optional<rt::ConnectionSettings> settings = readAheadSettings())
+                reader_->post([ahead = ahead_, settings = *settings] { ahead->read = faq::readAhead(settings); });
         QImage scratch(4, 4, QImage::Format_ARGB32_Premultiplied);
         QPainter painter(&scratch);
         painter.setFont(font());
@@ -204,6 +207,7 @@ long dw_search::retrieve(const search::Filter& filter)
     // The rows listed before go first, not after the new ones are read: a
     // refresh of the largest table would otherwise hold both listings and the
     // driver's copy of the rows at once.
+    retrieved_ = true;
     dropOrders();
     // Freed on a thread of their own while the new ones are read: some
     // milliseconds for the largest table that nobody need wait for.
@@ -223,6 +227,7 @@ long dw_search::retrieve(const search::Filter& filter)
             std::vector<faq::Row> rows;
             std::vector<int> ascending;  // the sort column's order, when the list is sorted
             std::unique_ptr<faq::Leftover> leftover;  // let go of after the rows are shown
+            std::unique_ptr<faq::ReadAhead> unused;  // the same
         };
         auto read = std::make_shared<Read>();
         // One reader thread from one listing to the next, so the memory the
@@ -232,10 +237,23 @@ long dw_search::retrieve(const search::Filter& filter)
         const int sortColumn = model_->sortColumn();
         const rt::WaitEnd end = rt::waitFor(
             *reader_,
-            [settings = *settings_, filter, read, sortColumn, locale = model_->locale()] {
-                const faq::RowFilter rowFilter = rowFilterFor(filter);
-                read->outcome = faq::loadRows(settings, read->rows, filter.listsEverything() ? nullptr : &rowFilter,
-                                              read->leftover);
+            [settings = *settings_, filter, read, sortColumn, locale = model_->locale(), ahead = ahead_] {
+                // The rows read ahead serve one listing of every entry, if
+                // the database still holds exactly them.
+                std::unique_ptr<faq::ReadAhead> early = std::move(ahead->read);
+                if (early && filter.listsEverything() && faq::stillCurrent(*early, settings)) {
+                    read->rows = std::move(early->rows);
+                    read->leftover = std::make_unique<faq::Leftover>(std::move(early->kept));
+                } else {
+                    // Not beside a new listing of every entry; beside a filter's few, let go later.
+                    if (filter.listsEverything())
+                        early.reset();
+                    else
+                        read->unused = std::move(early);
+                    const faq::RowFilter rowFilter = rowFilterFor(filter);
+                    read->outcome = faq::loadRows(settings, read->rows,
+                                                  filter.listsEverything() ? nullptr : &rowFilter, read->leftover);
+                }
                 // A Search keeps the chosen order; it is made here, off the window's thread.
                 if (read->outcome.ok() && sortColumn >= 0)
                     read->ascending = dw_pretraga::ascendingOrder(read->rows, sortColumn, locale);
@@ -247,7 +265,10 @@ long dw_search::retrieve(const search::Filter& filter)
             ascending = std::move(read->ascending);
             // The read ends and the driver frees its copy of the rows on the
             // worker while the window shows them; nobody waits for that.
-            reader_->post([read] { read->leftover.reset(); });
+            reader_->post([read] {
+                read->leftover.reset();
+                read->unused.reset();
+            });
         } else {
             reader_->retire();
             reader_.reset();

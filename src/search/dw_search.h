@@ -55,6 +55,11 @@ public:
     // What a tooltip over a row says of its entry, asked for when the mouse
     // rests on the row; an empty text shows nothing.
     std::function<QString(qint64 rbr)> describeEntry;
+    // The settings the first retrieval will most likely use, asked for once
+    // the window is up: every entry is then read ahead on the reader's
+    // thread, and the first retrieval of every entry lists those rows at
+    // once if the database says nothing changed meanwhile (faq::readAhead).
+    std::function<std::optional<rt::ConnectionSettings>()> readAheadSettings;
 
 signals:
     // The 1-based row under the mouse; 0 for the header or below the last row.
@@ -100,6 +105,12 @@ private:
     // Reads the rows, then lets go of the retrieval's connection while they
     // are shown; made anew after a wait given up on.
     std::unique_ptr<rt::Worker> reader_;
+    // The rows read ahead; touched on the reader's thread only.
+    struct Ahead {
+        std::unique_ptr<faq::ReadAhead> read;
+    };
+    std::shared_ptr<Ahead> ahead_ = std::make_shared<Ahead>();
+    bool retrieved_ = false;
     bool madeReady_ = false;
     // Tooltips of the rows listed last, each read once.
     std::unordered_map<qint64, QString> tooltips_;

@@ -151,6 +151,11 @@ void w_search::create()
         faq::readWholeEntry(*g.SQLCA, static_cast<qint16>(rbr), entry);
         return g.SQLCA->SQLCode == 0 ? entrySummary(entry) : QString();
     };
+    dw_search->readAheadSettings = []() -> std::optional<rt::ConnectionSettings> {
+        if (!g.SQLCA)
+            return std::nullopt;
+        return g.SQLCA->settings();
+    };
     dw_search->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(dw_search, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { showListMenu(dw_search->viewport()->mapToGlobal(at)); });

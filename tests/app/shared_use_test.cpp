@@ -97,6 +97,22 @@ TEST_P(Program, NoActionLeavesATransactionOpen)
     RunningProgram::settle();
 }
 
+// The first Search of a program left standing a while lists what the table
+// holds at the click, whether it changed since the start or not.
+TEST_P(Program, TheFirstSearchListsWhatIsThereAtTheClick)
+{
+    for (const bool changed : {false, true}) {
+        SCOPED_TRACE(changed ? "changed meanwhile" : "unchanged");
+        program.reset();
+        program.emplace();
+        QTest::qWait(600);
+        if (changed)
+            source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (3, 'three')"));
+        program->click(program->search().cb_search);
+        EXPECT_EQ(program->search().dw_search->rowCount(), changed ? 3 : 2);
+    }
+}
+
 TEST_P(Program, AnyTextIsStoredAndReadBackUnchanged)
 {
     const QString texts[] = {

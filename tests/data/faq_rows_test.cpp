@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -239,4 +243,58 @@ TEST_P(grid_rows, FailuresCarryTheDriversTextAndLeaveTheRowsAlone)
         EXPECT_TRUE(outcome.errorText().contains(expectedText)) << outcome.errorText().toStdString();
         EXPECT_EQ(rows.size(), 1u);
     }
+}
+
+// Rows read ahead stand for a new read only while nothing could tell them
+// apart: any change committed by another connection, another file under
+// the data source's name or other settings make a new read necessary.
+TEST(grid_rows_read_ahead, StillCurrentOnlyWhileNothingChanged)
+{
+    struct Case {
+        const char* what;
+        std::function<void(ThrowawayDataSource&, rt::ConnectionSettings&)> meanwhile;
+        bool current;
+    };
+    const auto exec = [](const char* sql) {
+        return [sql](ThrowawayDataSource& source, rt::ConnectionSettings&) { source.exec(QString::fromLatin1(sql)); };
+    };
+    const Case cases[] = {
+        {"nothing", [](ThrowawayDataSource&, rt::ConnectionSettings&) {}, true},
+        {"a read by another connection", exec("SELECT count(*) FROM faq"), true},
+        {"an entry added", exec("INSERT INTO faq (rbr, adresa) VALUES (3, 'three')"), false},
+        {"a text changed, same length", exec("UPDATE faq SET lot = 'L2' WHERE rbr = 1"), false},
+        {"an entry deleted", exec("DELETE FROM faq WHERE rbr = 2"), false},
+        {"other settings", [](ThrowawayDataSource&, rt::ConnectionSettings& s) { s.autoCommit = true; }, false},
+        // Last: the fixture's own session stays with the file it opened.
+        {"the file replaced by a copy of itself",
+         [](ThrowawayDataSource& source, rt::ConnectionSettings&) {
+             const QString file = source.databaseFile();
+             ASSERT_TRUE(QFile::copy(file, file + QStringLiteral(".copy")));
+             ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
+                                QFile::encodeName(file).constData()),
+                       0);
+         },
+         false},
+    };
+    ThrowawayDataSource source(Backend::SQLite);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        source.exec(QStringLiteral("DELETE FROM faq; "
+                                   "INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
+        std::unique_ptr<faq::ReadAhead> ahead = faq::readAhead(settings());
+        ASSERT_TRUE(ahead);
+        EXPECT_EQ(ahead->rows.size(), 2u);
+        rt::ConnectionSettings now = settings();
+        c.meanwhile(source, now);
+        EXPECT_EQ(faq::stillCurrent(*ahead, now), c.current);
+        // Asking holds nothing: another program can still write.
+        source.exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
+    }
+}
+
+TEST(grid_rows_read_ahead, NoneWhereTheDatabaseCannotTellAChange)
+{
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
+    ThrowawayDataSource source(Backend::PostgreSQL);
+    EXPECT_FALSE(faq::readAhead(settings()));
 }

@@ -284,6 +284,10 @@ long dw_search::retrieve(const search::Filter& filter)
         return -1;
     }
     model_->setRows(std::move(rows), std::move(ascending));
+    // Laid out now, so the next paint shows the rows at once: left to the
+    // view, the layout comes a turn of the event loop later, with a second
+    // paint and flush of the grid (3 ms).
+    executeDelayedItemsLayout();
     tooltips_.clear();
     prepareOrders();
     return rowCount();

@@ -12,6 +12,11 @@
 //                              mouse press to the grid's rows painted and on
 //                              the screen; with a criterion in the first row
 //                              (FIELD as its list names it: Address, Answer, ...)
+//   ... --changed-between      before each click after the first, entry 1's
+//                              lot is changed and changed back (two commits
+//                              over the program's own connection): the
+//                              table holds what it held, but a Search can
+//                              no longer take the rows it listed last
 
 #include "app/first_use.h"
 #include "app/globals.h"
@@ -74,6 +79,20 @@ double timedSearch(w_search& window, PaintWatch& watch)
     return static_cast<double>(bench::monotonicNs() - start) / 1e6;
 }
 
+// Two commits that leave the table as it was: the database counts them as changes.
+void changeAndChangeBack(rt::Transaction& sqlca)
+{
+    for (const char* sql : {"UPDATE faq SET lot = lot || '~' WHERE rbr = 1",
+                            "UPDATE faq SET lot = substr(lot, 1, length(lot) - 1) WHERE rbr = 1"}) {
+        sqlca.execute(QString::fromLatin1(sql));
+        sqlca.commit();
+        if (sqlca.SQLCode != 0) {
+            std::fprintf(stderr, "startup_probe: the change failed: %s\n", qPrintable(sqlca.SQLErrText));
+            std::exit(1);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,10 +100,13 @@ int main(int argc, char** argv)
     int searches = 0;
     bool timed = false;
     QString field, words;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--search") == 0 || std::strcmp(argv[i], "--timed-searches") == 0) {
+    bool changedBetween = false;
+    for (int i = 1; i < argc; ++i) {
+        if ((std::strcmp(argv[i], "--search") == 0 || std::strcmp(argv[i], "--timed-searches") == 0) && i + 1 < argc) {
             timed = std::strcmp(argv[i], "--timed-searches") == 0;
             searches = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--changed-between") == 0) {
+            changedBetween = true;
         } else if (std::strcmp(argv[i], "--criterion") == 0 && i + 2 < argc) {
             field = QString::fromUtf8(argv[i + 1]);
             words = QString::fromUtf8(argv[i + 2]);
@@ -132,6 +154,8 @@ int main(int argc, char** argv)
                 while (pause.elapsed() < firstClickAfterMs)
                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
             }
+            if (changedBetween && i > 0)
+                changeAndChangeBack(*g.SQLCA);
             if (timed) {
                 std::printf("search_ms %.3f\n", timedSearch(window, watch));
             } else {

@@ -72,8 +72,13 @@ Qt::ItemFlags Model::flags(const QModelIndex& index) const
 
 void Model::setRows(std::vector<faq::Row> rows, std::vector<int> ascending)
 {
+    setRows(std::make_shared<const std::vector<faq::Row>>(std::move(rows)), std::move(ascending));
+}
+
+void Model::setRows(std::shared_ptr<const std::vector<faq::Row>> rows, std::vector<int> ascending)
+{
     beginResetModel();
-    rows_ = std::make_shared<const std::vector<faq::Row>>(std::move(rows));
+    rows_ = std::move(rows);
     highlighted_.assign(rows_->size(), false);
     applyOrder(std::move(ascending));
     endResetModel();

@@ -31,6 +31,8 @@ public:
     // `ascending`, when given, is the sort column's ascending order of the
     // new rows, made beforehand.
     void setRows(std::vector<faq::Row> rows, std::vector<int> ascending = {});
+    // The same with rows shared with others (they never change).
+    void setRows(std::shared_ptr<const std::vector<faq::Row>> rows, std::vector<int> ascending = {});
     // Every row, in the database's order.
     const std::vector<faq::Row>& rows() const { return *rows_; }
     // The same rows, for work on another thread that may outlive a reload.

@@ -446,31 +446,60 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
     return load(settings, rows, Plan(filter), 512, leftover);
 }
 
-std::unique_ptr<ReadAhead> readAhead(const rt::ConnectionSettings& settings)
+odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot)
 {
-    auto ahead = std::make_unique<ReadAhead>();
-    ahead->settings = settings;
-    odbc::Connection& connection = ahead->kept.connection;
-    if (settings.open(connection).status < 0 || !connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite")))
-        return nullptr;
-    ahead->file = rt::identify(connection.info(SQL_DATABASE_NAME));
-    // Taken before the rows, in the same read: a change committed between
-    // the two only makes the count differ later, never goes unseen.
-    ahead->version = dataVersion(connection);
-    if (!ahead->file || ahead->version.isEmpty() || loadOver(ahead->kept, ahead->rows, Plan(nullptr), 512).status < 0)
-        return nullptr;
-    ahead->kept.statement.reset();
-    return ahead;
+    snapshot.reset();
+    auto read = std::make_unique<Snapshot>();
+    read->settings = settings;
+    odbc::Connection& connection = read->kept.connection;
+    odbc::Outcome outcome = settings.open(connection);
+    if (outcome.status < 0)
+        return outcome;
+    if (connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite"))) {
+        read->file = rt::identify(connection.info(SQL_DATABASE_NAME));
+        // Taken before the rows, in the same read: a change committed
+        // between the two only makes the count differ later, never goes unseen.
+        if (read->file)
+            read->version = dataVersion(connection);
+    }
+    std::vector<Row> rows;
+    outcome = loadOver(read->kept, rows, Plan(nullptr), 512);
+    if (outcome.status < 0)
+        return outcome;
+    read->rows = std::make_shared<const std::vector<Row>>(std::move(rows));
+    snapshot = std::move(read);
+    return {};
 }
 
-bool stillCurrent(ReadAhead& ahead, const rt::ConnectionSettings& settings)
+bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings)
 {
-    odbc::Connection& connection = ahead.kept.connection;
-    if (!(ahead.settings == settings) || !connection.isOpen() || rt::identify(settings.databaseFile()) != ahead.file)
+    odbc::Connection& connection = snapshot.kept.connection;
+    if (!snapshot.vouchable() || !(snapshot.settings == settings) || !connection.isOpen() ||
+        rt::identify(settings.databaseFile()) != snapshot.file)
         return false;
+    snapshot.kept.statement.reset();
     const QString version = dataVersion(connection);
     connection.rollback();
-    return !version.isEmpty() && version == ahead.version;
+    return !version.isEmpty() && version == snapshot.version;
+}
+
+bool looksOnlyInListedTexts(const RowFilter& filter)
+{
+    return std::all_of(filter.columns.begin(), filter.columns.end(),
+                       [](TextColumn c) { return c == TextColumn::Adresa || c == TextColumn::Lot; });
+}
+
+std::vector<Row> rowsKept(const std::vector<Row>& rows, const RowFilter& filter)
+{
+    std::vector<Row> kept;
+    RowTexts texts;
+    for (const Row& row : rows) {
+        texts[indexOf(TextColumn::Adresa)] = row.adresa;
+        texts[indexOf(TextColumn::Lot)] = row.lot;
+        if (filter.keep(texts))
+            kept.push_back(row);
+    }
+    return kept;
 }
 
 } // namespace faq

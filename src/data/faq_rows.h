@@ -72,28 +72,36 @@ struct Leftover {
     std::optional<odbc::Statement> statement;  // after the connection, so freed before it
 };
 
-// Every entry, read before anyone asked for them, and the connection they
-// were read over, kept to tell later whether the database still holds
-// exactly these: SQLite counts the changes other connections commit to a
-// database file (PRAGMA data_version), and that count was taken in the read.
-struct ReadAhead {
+// Every entry as one read found them, and the connection they were read
+// over, kept to tell later whether the database still holds exactly these:
+// SQLite counts the changes other connections commit to a database file
+// (PRAGMA data_version), and that count is taken in the read.
+struct Snapshot {
     rt::ConnectionSettings settings;
-    std::vector<Row> rows;
-    Leftover kept;  // the connection, open; its statement let go
+    std::shared_ptr<const std::vector<Row>> rows;
+    Leftover kept;  // the connection; the statement until the rows are shown
     std::optional<rt::FileIdentity> file;  // the database file it opened
-    QString version;
+    QString version;  // empty where the database keeps no count (any product but SQLite)
+
+    // Whether stillCurrent() can ever vouch for the rows.
+    bool vouchable() const { return !version.isEmpty(); }
 };
 
-// Reads every entry as loadRows() does and keeps what stillCurrent() needs;
-// null where the read failed or the database cannot tell a change later
-// (any product but SQLite).
-std::unique_ptr<ReadAhead> readAhead(const rt::ConnectionSettings& settings);
+// Reads every entry as loadRows() does, into a snapshot; on failure the
+// snapshot is null and the outcome says why.
+odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot);
 
 // Whether the grid's select, run now with these settings, would read exactly
-// the rows read ahead: the same settings, the same database file under the
+// the snapshot's rows: the same settings, the same database file under the
 // data source's name, and no change committed to it since. Asks the
 // database; false on any doubt.
-bool stillCurrent(ReadAhead& ahead, const rt::ConnectionSettings& settings);
+bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings);
+
+// Whether the filter looks only in the texts a listed row holds (address
+// and lot), so that it can pick from listed rows instead of a new read.
+bool looksOnlyInListedTexts(const RowFilter& filter);
+// The rows the filter keeps, in their order; only for such a filter.
+std::vector<Row> rowsKept(const std::vector<Row>& rows, const RowFilter& filter);
 
 // Connects with a copy of the settings, runs the grid's select, reads every
 // row in blocks of blockRows, rolls back (nothing was changed) and

@@ -178,7 +178,15 @@ void dw_search::showEvent(QShowEvent* event)
         }
         if (!retrieved_ && readAheadSettings)
             if (const std::optional<rt::ConnectionSettings> settings = readAheadSettings())
-                reader_->post([ahead = ahead_, settings = *settings] { ahead->read = faq::readAhead(settings); });
+                reader_->post([ahead = ahead_, settings = *settings] {
+                    if (ahead->snapshot)
+                        return;
+                    std::unique_ptr<faq::Snapshot> read;
+                    if (faq::readSnapshot(settings, read).ok() && read->vouchable()) {
+                        read->kept.statement.reset();
+                        ahead->snapshot = std::move(read);
+                    }
+                });
         QImage scratch(4, 4, QImage::Format_ARGB32_Premultiplied);
         QPainter painter(&scratch);
         painter.setFont(font());
@@ -212,10 +220,10 @@ long dw_search::retrieve(const search::Filter& filter)
     // Freed on a thread of their own while the new ones are read: some
     // milliseconds for the largest table that nobody need wait for.
     auto old = model_->sharedRows();
-    model_->setRows({});
+    model_->setRows(std::vector<faq::Row>{});
     sorter_.post([old = std::move(old)]() mutable { old.reset(); });
     odbc::Outcome outcome;
-    std::vector<faq::Row> rows;
+    std::shared_ptr<const std::vector<faq::Row>> rows;
     std::vector<int> ascending;
     if (!settings_) {
         outcome = odbc::failure(QStringLiteral("08003"), QStringLiteral("The grid has no connection settings."));
@@ -224,10 +232,9 @@ long dw_search::retrieve(const search::Filter& filter)
         // task owns copies of all it uses: it may outlive a wait given up on.
         struct Read {
             odbc::Outcome outcome;
-            std::vector<faq::Row> rows;
+            std::shared_ptr<const std::vector<faq::Row>> rows;
             std::vector<int> ascending;  // the sort column's order, when the list is sorted
             std::unique_ptr<faq::Leftover> leftover;  // let go of after the rows are shown
-            std::unique_ptr<faq::ReadAhead> unused;  // the same
         };
         auto read = std::make_shared<Read>();
         // One reader thread from one listing to the next, so the memory the
@@ -238,25 +245,35 @@ long dw_search::retrieve(const search::Filter& filter)
         const rt::WaitEnd end = rt::waitFor(
             *reader_,
             [settings = *settings_, filter, read, sortColumn, locale = model_->locale(), ahead = ahead_] {
-                // The rows read ahead serve one listing of every entry, if
-                // the database still holds exactly them.
-                std::unique_ptr<faq::ReadAhead> early = std::move(ahead->read);
-                if (early && filter.listsEverything() && faq::stillCurrent(*early, settings)) {
-                    read->rows = std::move(early->rows);
-                    read->leftover = std::make_unique<faq::Leftover>(std::move(early->kept));
+                const faq::RowFilter rowFilter = rowFilterFor(filter);
+                std::unique_ptr<faq::Snapshot>& last = ahead->snapshot;
+                // The last listing of every entry serves while the database
+                // still holds exactly those rows; one that does not goes
+                // before anything new is read.
+                if (last && !faq::stillCurrent(*last, settings))
+                    last.reset();
+                if (last && filter.listsEverything()) {
+                    read->rows = last->rows;
+                } else if (last && faq::looksOnlyInListedTexts(rowFilter)) {
+                    read->rows = std::make_shared<const std::vector<faq::Row>>(faq::rowsKept(*last->rows, rowFilter));
+                } else if (filter.listsEverything()) {
+                    std::unique_ptr<faq::Snapshot> fresh;
+                    read->outcome = faq::readSnapshot(settings, fresh);
+                    if (fresh) {
+                        read->rows = fresh->rows;
+                        if (fresh->vouchable())
+                            last = std::move(fresh);
+                        else
+                            read->leftover = std::make_unique<faq::Leftover>(std::move(fresh->kept));
+                    }
                 } else {
-                    // Not beside a new listing of every entry; beside a filter's few, let go later.
-                    if (filter.listsEverything())
-                        early.reset();
-                    else
-                        read->unused = std::move(early);
-                    const faq::RowFilter rowFilter = rowFilterFor(filter);
-                    read->outcome = faq::loadRows(settings, read->rows,
-                                                  filter.listsEverything() ? nullptr : &rowFilter, read->leftover);
+                    std::vector<faq::Row> rows;
+                    read->outcome = faq::loadRows(settings, rows, &rowFilter, read->leftover);
+                    read->rows = std::make_shared<const std::vector<faq::Row>>(std::move(rows));
                 }
                 // A Search keeps the chosen order; it is made here, off the window's thread.
                 if (read->outcome.ok() && sortColumn >= 0)
-                    read->ascending = dw_pretraga::ascendingOrder(read->rows, sortColumn, locale);
+                    read->ascending = dw_pretraga::ascendingOrder(*read->rows, sortColumn, locale);
             },
             settings_->waitLimit);
         if (end == rt::WaitEnd::Done) {
@@ -265,9 +282,10 @@ long dw_search::retrieve(const search::Filter& filter)
             ascending = std::move(read->ascending);
             // The read ends and the driver frees its copy of the rows on the
             // worker while the window shows them; nobody waits for that.
-            reader_->post([read] {
+            reader_->post([read, ahead = ahead_] {
                 read->leftover.reset();
-                read->unused.reset();
+                if (ahead->snapshot)
+                    ahead->snapshot->kept.statement.reset();
             });
         } else {
             reader_->retire();
@@ -278,7 +296,7 @@ long dw_search::retrieve(const search::Filter& filter)
     if (!outcome.ok()) {
         if (settings_)
             rt::addFileFindings(outcome, settings_->databaseFile());
-        model_->setRows({});
+        model_->setRows(std::vector<faq::Row>{});
         rt::messageBox(QStringLiteral("Search failed"), outcome.errorText(),
                        rt::explanation(rt::causeOf(outcome), settings_ ? settings_->waitLimit : rt::defaultWaitLimit));
         return -1;

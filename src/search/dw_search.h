@@ -35,9 +35,10 @@ public:
     // Takes a copy of the connection settings for the next retrievals.
     void settrans(const rt::Transaction& transaction);
     // Replaces every row with those of the select that the filter lists,
-    // over a connection opened for this retrieval only. The row count, or
-    // -1 when the select failed (reported in a message box; the grid is
-    // then empty).
+    // read over a connection opened for it, or on SQLite taken from the last
+    // listing of every entry while the database holds exactly those rows.
+    // The row count, or -1 when the select failed (reported in a message
+    // box; the grid is then empty).
     long retrieve(const search::Filter& filter = {});
     // Highlights (on) or clears a row; row 0 stands for every row.
     // 1, or -1 for a row that does not exist.
@@ -57,8 +58,9 @@ public:
     std::function<QString(qint64 rbr)> describeEntry;
     // The settings the first retrieval will most likely use, asked for once
     // the window is up: every entry is then read ahead on the reader's
-    // thread, and the first retrieval of every entry lists those rows at
-    // once if the database says nothing changed meanwhile (faq::readAhead).
+    // thread. A retrieval lists the last listing of every entry again, or
+    // picks from it for criteria on address and lot, while the database
+    // says nothing changed since it was read (faq::stillCurrent).
     std::function<std::optional<rt::ConnectionSettings>()> readAheadSettings;
 
 signals:
@@ -105,9 +107,10 @@ private:
     // Reads the rows, then lets go of the retrieval's connection while they
     // are shown; made anew after a wait given up on.
     std::unique_ptr<rt::Worker> reader_;
-    // The rows read ahead; touched on the reader's thread only.
+    // The last listing of every entry, read ahead or by a Search; touched
+    // on the reader's thread only.
     struct Ahead {
-        std::unique_ptr<faq::ReadAhead> read;
+        std::unique_ptr<faq::Snapshot> snapshot;
     };
     std::shared_ptr<Ahead> ahead_ = std::make_shared<Ahead>();
     bool retrieved_ = false;

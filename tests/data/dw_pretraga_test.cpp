@@ -91,7 +91,7 @@ TEST(grid_model, StaysConsistentThroughReloadsAndHighlights)
     model.setAllHighlighted(true);
     model.setAllHighlighted(false);
     model.setRows({row(9)});
-    model.setRows({});
+    model.setRows(std::vector<faq::Row>{});
     EXPECT_EQ(model.rowCount(), 0);
 }
 

@@ -245,10 +245,10 @@ TEST_P(grid_rows, FailuresCarryTheDriversTextAndLeaveTheRowsAlone)
     }
 }
 
-// Rows read ahead stand for a new read only while nothing could tell them
-// apart: any change committed by another connection, another file under
-// the data source's name or other settings make a new read necessary.
-TEST(grid_rows_read_ahead, StillCurrentOnlyWhileNothingChanged)
+// A listing stands for a new read only while nothing could tell them apart:
+// any change committed by another connection, another file under the data
+// source's name or other settings make a new read necessary.
+TEST(grid_rows_snapshot, StillCurrentOnlyWhileNothingChanged)
 {
     struct Case {
         const char* what;
@@ -261,6 +261,7 @@ TEST(grid_rows_read_ahead, StillCurrentOnlyWhileNothingChanged)
     const Case cases[] = {
         {"nothing", [](ThrowawayDataSource&, rt::ConnectionSettings&) {}, true},
         {"a read by another connection", exec("SELECT count(*) FROM faq"), true},
+        {"an update that changes nothing", exec("UPDATE faq SET lot = lot"), true},
         {"an entry added", exec("INSERT INTO faq (rbr, adresa) VALUES (3, 'three')"), false},
         {"a text changed, same length", exec("UPDATE faq SET lot = 'L2' WHERE rbr = 1"), false},
         {"an entry deleted", exec("DELETE FROM faq WHERE rbr = 2"), false},
@@ -281,20 +282,24 @@ TEST(grid_rows_read_ahead, StillCurrentOnlyWhileNothingChanged)
         SCOPED_TRACE(c.what);
         source.exec(QStringLiteral("DELETE FROM faq; "
                                    "INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
-        std::unique_ptr<faq::ReadAhead> ahead = faq::readAhead(settings());
-        ASSERT_TRUE(ahead);
-        EXPECT_EQ(ahead->rows.size(), 2u);
+        std::unique_ptr<faq::Snapshot> snapshot;
+        ASSERT_TRUE(faq::readSnapshot(settings(), snapshot).ok());
+        ASSERT_TRUE(snapshot && snapshot->vouchable());
+        EXPECT_EQ(snapshot->rows->size(), 2u);
         rt::ConnectionSettings now = settings();
         c.meanwhile(source, now);
-        EXPECT_EQ(faq::stillCurrent(*ahead, now), c.current);
+        EXPECT_EQ(faq::stillCurrent(*snapshot, now), c.current);
         // Asking holds nothing: another program can still write.
         source.exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
     }
 }
 
-TEST(grid_rows_read_ahead, NoneWhereTheDatabaseCannotTellAChange)
+TEST(grid_rows_snapshot, NeverVouchedForWhereTheDatabaseCannotTellAChange)
 {
     SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
     ThrowawayDataSource source(Backend::PostgreSQL);
-    EXPECT_FALSE(faq::readAhead(settings()));
+    std::unique_ptr<faq::Snapshot> snapshot;
+    ASSERT_TRUE(faq::readSnapshot(settings(), snapshot).ok());
+    EXPECT_FALSE(snapshot->vouchable());
+    EXPECT_FALSE(faq::stillCurrent(*snapshot, settings()));
 }

@@ -290,6 +290,8 @@ long dw_search::retrieve(const search::Filter& filter)
         } else {
             reader_->retire();
             reader_.reset();
+            // The retired thread may still finish the read into the old slot.
+            ahead_ = std::make_shared<Ahead>();
             outcome = rt::givenUp(end, settings_->waitLimit);
         }
     }

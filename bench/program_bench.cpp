@@ -579,7 +579,11 @@ void Bench::startAndMemory()
     std::vector<double> listedTwiceRss;
     for (int rep = 0; rep < std::max(3, options_.repetitions / 2); ++rep) {
         for (const int searches : {1, 2}) {
-            const bench::Finished f = bench::run({probe, "--search", std::to_string(searches)}, {}, true);
+            // The second listing reads the table again, as after a Save: changed before it.
+            std::vector<std::string> argv{probe, "--search", std::to_string(searches)};
+            if (searches == 2)
+                argv.push_back("--changed-between");
+            const bench::Finished f = bench::run(argv, {}, true);
             check(f.exitCode == 0 && f.output.find("listed " + std::to_string(largestTable)) != std::string::npos,
                   "startup_probe --search did not list every entry");
             (searches == 1 ? listedRss : listedTwiceRss).push_back(peakMiB(f, "startup_probe --search"));
@@ -594,7 +598,7 @@ void Bench::startAndMemory()
     const double extraTwice = median(listedTwiceRss) - median(bareRss);
     results_.add({"Memory: the same, listed a second time", fixed(median(listedTwiceRss), 1) + " MiB", "bare Qt window",
                   fixed(median(bareRss), 1) + " MiB", "+" + fixed(extraTwice, 1) + " MiB", "<= +30 MiB",
-                  extraTwice <= 30 ? "yes" : "NO", "two clicks on Search: a refresh over a full grid, as after Save"});
+                  extraTwice <= 30 ? "yes" : "NO", "two clicks on Search, the table changed between: a refresh over a full grid, as after Save"});
 }
 
 void Bench::callgrind()

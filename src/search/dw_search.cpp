@@ -20,6 +20,7 @@
 #include <QStyledItemDelegate>
 
 #include <bit>
+#include <future>
 #include <cstdint>
 #include <malloc.h>
 
@@ -235,6 +236,7 @@ long dw_search::retrieve(const search::Filter& filter)
             std::shared_ptr<const std::vector<faq::Row>> rows;
             std::vector<int> ascending;  // the sort column's order, when the list is sorted
             std::unique_ptr<faq::Leftover> leftover;  // let go of after the rows are shown
+            std::future<void> freeing;  // of a listing no longer current
         };
         auto read = std::make_shared<Read>();
         // One reader thread from one listing to the next, so the memory the
@@ -248,10 +250,11 @@ long dw_search::retrieve(const search::Filter& filter)
                 const faq::RowFilter rowFilter = rowFilterFor(filter);
                 std::unique_ptr<faq::Snapshot>& last = ahead->snapshot;
                 // The last listing of every entry serves while the database
-                // still holds exactly those rows; one that does not goes
-                // before anything new is read.
+                // still holds exactly those rows. One that does not is let go
+                // on a thread of its own while the new rows are read (some
+                // milliseconds for the largest table), long before they peak.
                 if (last && !faq::stillCurrent(*last, settings))
-                    last.reset();
+                    read->freeing = std::async(std::launch::async, [stale = std::move(last)]() mutable { stale.reset(); });
                 if (last && filter.listsEverything()) {
                     read->rows = last->rows;
                 } else if (last && faq::looksOnlyInListedTexts(rowFilter)) {
@@ -284,6 +287,8 @@ long dw_search::retrieve(const search::Filter& filter)
             // worker while the window shows them; nobody waits for that.
             reader_->post([read, ahead = ahead_] {
                 read->leftover.reset();
+                if (read->freeing.valid())
+                    read->freeing.wait();
                 if (ahead->snapshot)
                     ahead->snapshot->kept.statement.reset();
             });

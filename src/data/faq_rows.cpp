@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -446,24 +447,76 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
     return load(settings, rows, Plan(filter), 512, leftover);
 }
 
-odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot)
+namespace {
+
+// Runs `read` over the spare when it has these settings, and over a new
+// connection when there is none or that read failed; `taken` ends up with
+// the connection read over.
+odbc::Outcome overSpareOrNew(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare, Leftover& taken,
+                             const std::function<odbc::Outcome(Leftover&)>& read)
+{
+    std::unique_ptr<Spare> offered = std::move(spare);
+    if (offered && offered->settings == settings && offered->connection.isOpen()) {
+        taken.connection = std::move(offered->connection);
+        if (const odbc::Outcome outcome = read(taken); outcome.ok())
+            return outcome;
+        // Lost meanwhile, most likely (a restarted server, a dropped
+        // network): only read, so read again over a new connection.
+        taken.statement.reset();
+        taken.connection = odbc::Connection();
+    }
+    const odbc::Outcome opened = settings.open(taken.connection);
+    if (opened.status < 0)
+        return opened;
+    return read(taken);
+}
+
+} // namespace
+
+odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter* filter,
+                       std::unique_ptr<Leftover>& leftover, std::unique_ptr<Spare>& spare)
+{
+    auto taken = std::make_unique<Leftover>();
+    const Plan plan(filter);
+    const odbc::Outcome outcome =
+        overSpareOrNew(settings, spare, *taken, [&](Leftover& over) { return loadOver(over, rows, plan, 512); });
+    if (taken->connection.isOpen())
+        leftover = std::move(taken);
+    return outcome;
+}
+
+std::unique_ptr<Spare> spareOf(const rt::ConnectionSettings& settings, Leftover&& finished)
+{
+    finished.statement.reset();
+    if (!finished.connection.isOpen() || finished.connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite")))
+        return nullptr;
+    auto spare = std::make_unique<Spare>();
+    spare->settings = settings;
+    spare->connection = std::move(finished.connection);
+    return spare;
+}
+
+odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot,
+                           std::unique_ptr<Spare>& spare)
 {
     snapshot.reset();
     auto read = std::make_unique<Snapshot>();
     read->settings = settings;
-    odbc::Connection& connection = read->kept.connection;
-    odbc::Outcome outcome = settings.open(connection);
-    if (outcome.status < 0)
-        return outcome;
-    if (connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite"))) {
-        read->file = rt::identify(connection.info(SQL_DATABASE_NAME));
-        // Taken before the rows, in the same read: a change committed
-        // between the two only makes the count differ later, never goes unseen.
-        if (read->file)
-            read->version = dataVersion(connection);
-    }
     std::vector<Row> rows;
-    outcome = loadOver(read->kept, rows, Plan(nullptr), 512);
+    const odbc::Outcome outcome = overSpareOrNew(settings, spare, read->kept, [&](Leftover& over) {
+        odbc::Connection& connection = over.connection;
+        read->file.reset();
+        read->version.clear();
+        if (connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite"))) {
+            read->file = rt::identify(connection.info(SQL_DATABASE_NAME));
+            // Taken before the rows, in the same read: a change committed
+            // between the two only makes the count differ later, never goes unseen.
+            if (read->file)
+                read->version = dataVersion(connection);
+        }
+        rows.clear();
+        return loadOver(over, rows, Plan(nullptr), 512);
+    });
     if (outcome.status < 0)
         return outcome;
     read->rows = std::make_shared<const std::vector<Row>>(std::move(rows));

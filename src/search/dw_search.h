@@ -111,6 +111,7 @@ private:
     // on the reader's thread only.
     struct Ahead {
         std::unique_ptr<faq::Snapshot> snapshot;
+        std::unique_ptr<faq::Spare> spare;  // on a server: the last read's connection
     };
     std::shared_ptr<Ahead> ahead_ = std::make_shared<Ahead>();
     bool retrieved_ = false;

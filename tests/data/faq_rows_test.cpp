@@ -283,7 +283,8 @@ TEST(grid_rows_snapshot, StillCurrentOnlyWhileNothingChanged)
         source.exec(QStringLiteral("DELETE FROM faq; "
                                    "INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
         std::unique_ptr<faq::Snapshot> snapshot;
-        ASSERT_TRUE(faq::readSnapshot(settings(), snapshot).ok());
+        std::unique_ptr<faq::Spare> none;
+        ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, none).ok());
         ASSERT_TRUE(snapshot && snapshot->vouchable());
         EXPECT_EQ(snapshot->rows->size(), 2u);
         rt::ConnectionSettings now = settings();
@@ -292,14 +293,53 @@ TEST(grid_rows_snapshot, StillCurrentOnlyWhileNothingChanged)
         // Asking holds nothing: another program can still write.
         source.exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
     }
+    // Opening costs little here, and a snapshot keeps its own: no spare.
+    std::vector<faq::Row> rows;
+    std::unique_ptr<faq::Leftover> leftover;
+    std::unique_ptr<faq::Spare> none;
+    ASSERT_TRUE(faq::loadRows(settings(), rows, nullptr, leftover, none).ok());
+    EXPECT_FALSE(faq::spareOf(settings(), std::move(*leftover)));
 }
 
-TEST(grid_rows_snapshot, NeverVouchedForWhereTheDatabaseCannotTellAChange)
+// On a server a read's connection is kept for the next read with the same
+// settings; one lost meanwhile costs a second try, never a failure.
+TEST(grid_rows_snapshot, OnAServerNeverVouchedForAndTheConnectionServesTheNextRead)
 {
     SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
     ThrowawayDataSource source(Backend::PostgreSQL);
+    source.exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (1, 'one')"));
+    const auto sessions = [&] {
+        return source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
+                                            "WHERE datname = current_database() AND usename = 'mirt'"));
+    };
+    std::unique_ptr<faq::Spare> spare;
     std::unique_ptr<faq::Snapshot> snapshot;
-    ASSERT_TRUE(faq::readSnapshot(settings(), snapshot).ok());
+    ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, spare).ok());
     EXPECT_FALSE(snapshot->vouchable());
     EXPECT_FALSE(faq::stillCurrent(*snapshot, settings()));
+    spare = faq::spareOf(settings(), std::move(snapshot->kept));
+    ASSERT_TRUE(spare);
+
+    struct Case {
+        const char* what;
+        const char* meanwhile;
+    };
+    for (const Case& c : {Case{"kept", nullptr},
+                          Case{"lost", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = 'mirt'"}}) {
+        SCOPED_TRACE(c.what);
+        if (c.meanwhile)
+            source.exec(QString::fromLatin1(c.meanwhile));
+        std::vector<faq::Row> rows;
+        std::unique_ptr<faq::Leftover> leftover;
+        const odbc::Outcome outcome = faq::loadRows(settings(), rows, nullptr, leftover, spare);
+        ASSERT_TRUE(outcome.ok()) << outcome.errorText().toStdString();
+        EXPECT_EQ(rows.size(), 1u);
+        EXPECT_FALSE(spare) << "used up";
+        ASSERT_TRUE(leftover);
+        spare = faq::spareOf(settings(), std::move(*leftover));
+        EXPECT_EQ(sessions(), QStringLiteral("1")) << "one connection, kept, and not in a transaction";
+        EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE usename = 'mirt' "
+                                               "AND state LIKE 'idle in transaction%'")),
+                  QStringLiteral("0"));
+    }
 }

@@ -27,8 +27,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -118,11 +121,20 @@ public:
         const std::int64_t until = now + static_cast<std::int64_t>(ms * 1e6);
         if (until >= o_.deadlineNs) {
             if (o_.deadlineNs > now)
-                QThread::usleep(static_cast<unsigned long>((o_.deadlineNs - now) / 1000));
+                idle((o_.deadlineNs - now) / 1'000'000);
             return false;
         }
-        QThread::usleep(static_cast<unsigned long>(ms * 1000));
+        idle(static_cast<std::int64_t>(ms));
         return true;
+    }
+
+    // As an open program between a person's actions: its event loop runs,
+    // so its timers (the grid letting a spare connection go) fire.
+    static void idle(std::int64_t ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 
 private:

@@ -20,11 +20,15 @@
 #include <QStyledItemDelegate>
 
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <malloc.h>
 
 
 namespace {
+
+// How long the connection of a read on a server is kept for the next one.
+constexpr std::chrono::milliseconds spareKeptFor{5000};
 
 const double errorMarker = std::bit_cast<double>(std::uint64_t{0x7FEFFFFFFFFFFFFBull});
 
@@ -107,6 +111,13 @@ dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretra
 {
     installGridAccessibility();
     setObjectName(QStringLiteral("dw_search"));
+    spareExpiry_ = new QTimer(this);
+    spareExpiry_->setSingleShot(true);
+    spareExpiry_->setInterval(spareKeptFor);
+    connect(spareExpiry_, &QTimer::timeout, this, [this] {
+        if (reader_)
+            reader_->post([ahead = ahead_] { ahead->spare.reset(); });
+    });
     setModel(model_);
     setItemDelegate(new NoFocusFrame(this));
     setFont(dw_pretraga::font());
@@ -290,6 +301,7 @@ long dw_search::retrieve(const search::Filter& filter)
                 if (ahead->snapshot)
                     ahead->snapshot->kept.statement.reset();
             });
+            spareExpiry_->start();
         } else {
             reader_->retire();
             reader_.reset();

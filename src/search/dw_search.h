@@ -12,6 +12,7 @@
 #include "runtime/worker.h"
 
 #include <QTableView>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
@@ -114,6 +115,10 @@ private:
         std::unique_ptr<faq::Spare> spare;  // on a server: the last read's connection
     };
     std::shared_ptr<Ahead> ahead_ = std::make_shared<Ahead>();
+    // Lets the spare go a while after the last read: it serves Searches
+    // that follow one another, not a program that sits open all day with
+    // two of the server's connections.
+    QTimer* spareExpiry_ = nullptr;
     bool retrieved_ = false;
     bool madeReady_ = false;
     // Tooltips of the rows listed last, each read once.

@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -118,5 +120,31 @@ TEST(ManyUsers, AFullServerIsSaidSoAndLosesNothing)
     program.click(program.search().cb_search);
     EXPECT_EQ(program.boxes().size(), boxes);
     EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    RunningProgram::settle();
+}
+
+// A Search's connection serves the Searches that follow it closely; a
+// program then left open holds the one connection it holds all day.
+TEST(ManyUsers, AProgramLeftOpenHoldsOneConnection)
+{
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
+    ThrowawayDataSource source(Backend::PostgreSQL);
+    source.exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
+    RunningProgram program;
+    const auto sessions = [&] {
+        return source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
+                                            "WHERE datname = current_database() AND usename = 'mirt'"));
+    };
+    program.click(program.search().cb_search);
+    program.click(program.search().cb_search);
+    EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    QTest::qWait(200);
+    EXPECT_EQ(sessions(), QStringLiteral("2"));
+    QElapsedTimer waited;
+    waited.start();
+    while (sessions() != QLatin1String("1") && waited.elapsed() < 8000)
+        QTest::qWait(100);
+    EXPECT_EQ(sessions(), QStringLiteral("1"));
+    EXPECT_GE(waited.elapsed(), 4000) << "let go too soon to serve the next Search";
     RunningProgram::settle();
 }

@@ -325,7 +325,8 @@ TEST(grid_rows_snapshot, OnAServerNeverVouchedForAndTheConnectionServesTheNextRe
         const char* meanwhile;
     };
     for (const Case& c : {Case{"kept", nullptr},
-                          Case{"lost", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = 'mirt'"}}) {
+                          Case{"lost", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                       "WHERE datname = current_database() AND usename = 'mirt'"}}) {
         SCOPED_TRACE(c.what);
         if (c.meanwhile)
             source.exec(QString::fromLatin1(c.meanwhile));
@@ -338,8 +339,8 @@ TEST(grid_rows_snapshot, OnAServerNeverVouchedForAndTheConnectionServesTheNextRe
         ASSERT_TRUE(leftover);
         spare = faq::spareOf(settings(), std::move(*leftover));
         EXPECT_EQ(sessions(), QStringLiteral("1")) << "one connection, kept, and not in a transaction";
-        EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE usename = 'mirt' "
-                                               "AND state LIKE 'idle in transaction%'")),
+        EXPECT_EQ(source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                                               "AND usename = 'mirt' AND state LIKE 'idle in transaction%'")),
                   QStringLiteral("0"));
     }
 }

@@ -488,7 +488,7 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 std::unique_ptr<Spare> spareOf(const rt::ConnectionSettings& settings, Leftover&& finished)
 {
     finished.statement.reset();
-    if (!finished.connection.isOpen() || finished.connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite")))
+    if (!finished.connection.isOpen() || rt::productOf(finished.connection) == rt::Product::SQLite)
         return nullptr;
     auto spare = std::make_unique<Spare>();
     spare->settings = settings;
@@ -507,7 +507,7 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
         odbc::Connection& connection = over.connection;
         read->file.reset();
         read->version.clear();
-        if (connection.info(SQL_DBMS_NAME).startsWith(QLatin1String("SQLite"))) {
+        if (rt::productOf(connection) == rt::Product::SQLite) {
             read->file = rt::identify(connection.info(SQL_DATABASE_NAME));
             // Taken before the rows, in the same read: a change committed
             // between the two only makes the count differ later, never goes unseen.
@@ -527,7 +527,7 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
 bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings)
 {
     odbc::Connection& connection = snapshot.kept.connection;
-    if (!snapshot.vouchable() || !(snapshot.settings == settings) || !connection.isOpen() ||
+    if (!snapshot.vouchable() || snapshot.settings != settings || !connection.isOpen() ||
         rt::identify(settings.databaseFile()) != snapshot.file)
         return false;
     snapshot.kept.statement.reset();

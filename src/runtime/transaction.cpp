@@ -159,6 +159,14 @@ std::optional<FileIdentity> identify(const QString& path)
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
+Product productOf(const odbc::Connection& connection)
+{
+    const QString dbms = connection.info(SQL_DBMS_NAME);
+    return dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)       ? Product::SQLite
+           : dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ? Product::PostgreSQL
+                                                                               : Product::Other;
+}
+
 // ---- settings ---------------------------------------------------------------
 
 QString ConnectionSettings::connectString() const
@@ -341,10 +349,7 @@ struct Transaction::Opening {
             *opened = settings.open(s.connection);
             if (opened->status != 0)
                 return;
-            const QString dbms = s.connection.info(SQL_DBMS_NAME);
-            s.product = dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)       ? Product::SQLite
-                        : dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ? Product::PostgreSQL
-                                                                                            : Product::Other;
+            s.product = productOf(s.connection);
             if (s.product == Product::SQLite) {
                 // The SQLite driver names the database file here.
                 const QString name = s.connection.info(SQL_DATABASE_NAME);
@@ -353,7 +358,6 @@ struct Transaction::Opening {
             }
         });
     }
-
 };
 
 namespace {

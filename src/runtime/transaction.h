@@ -44,6 +44,8 @@ using Into = std::variant<Int*, Text*, Wide*>;
 // The kind of database behind a connection, where a statement must be
 // worded differently for it.
 enum class Product { Other, SQLite, PostgreSQL };
+// The product behind an open connection, by the name its driver gives it.
+Product productOf(const odbc::Connection& connection);
 
 // How long one database call may take when nothing else is set.
 inline constexpr std::chrono::milliseconds defaultWaitLimit{15000};

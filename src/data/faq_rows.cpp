@@ -441,12 +441,6 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
     return load(settings, rows, Plan(&filter), blockRows, leftover);
 }
 
-odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter* filter,
-                       std::unique_ptr<Leftover>& leftover)
-{
-    return load(settings, rows, Plan(filter), 512, leftover);
-}
-
 namespace {
 
 // Runs `read` over the spare when it has these settings, and over a new

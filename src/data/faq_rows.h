@@ -125,12 +125,10 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 // The same, keeping only the rows the filter keeps, in the order read.
 odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter& filter,
                        std::size_t blockRows = 512);
-// Either of the two (filter may be null), handing the connection and the
-// statement over in `leftover` instead of letting go of them; nothing is
-// handed over when the connection was never made.
-odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter* filter,
-                       std::unique_ptr<Leftover>& leftover);
-// The same over the spare as readSnapshot() uses it.
+// Either of the two (filter may be null), over the spare as readSnapshot()
+// uses it, handing the connection and the statement over in `leftover`
+// instead of letting go of them; nothing is handed over when no connection
+// was made.
 odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>& rows, const RowFilter* filter,
                        std::unique_ptr<Leftover>& leftover, std::unique_ptr<Spare>& spare);
 

@@ -105,8 +105,9 @@ private:
     std::shared_ptr<Orders> orders_;
     bool sortedByCaption_ = false;
     rt::Worker sorter_;
-    // Reads the rows, then lets go of the retrieval's connection while they
-    // are shown; made anew after a wait given up on.
+    // Reads the rows, then lets go of the retrieval's statement while they
+    // are shown (its connection too, unless kept as a spare or with the
+    // listing); made anew after a wait given up on.
     std::unique_ptr<rt::Worker> reader_;
     // The last listing of every entry, read ahead or by a Search; touched
     // on the reader's thread only.

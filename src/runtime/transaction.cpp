@@ -4,7 +4,6 @@
 #include "runtime/worker.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <odbcinst.h>
 #include <sys/stat.h>
@@ -169,12 +168,29 @@ Product productOf(const odbc::Connection& connection)
 
 // ---- settings ---------------------------------------------------------------
 
+// Read by hand rather than with a regular expression: compiling one at
+// every start loads and prepares PCRE2 (half a MiB, a fraction of a ms).
 QString ConnectionSettings::connectString() const
 {
-    static const QRegularExpression pattern(QStringLiteral("ConnectString\\s*=\\s*'([^']*)'"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const auto match = pattern.match(dbParm);
-    return match.hasMatch() ? match.captured(1) : QString();
+    static constexpr QLatin1String key("ConnectString");
+    const auto skipSpace = [this](qsizetype at) {
+        while (at < dbParm.size() && (dbParm[at] == u' ' || (dbParm[at] >= u'\t' && dbParm[at] <= u'\r')))
+            ++at;
+        return at;
+    };
+    for (qsizetype found = dbParm.indexOf(key, 0, Qt::CaseInsensitive); found >= 0;
+         found = dbParm.indexOf(key, found + 1, Qt::CaseInsensitive)) {
+        qsizetype at = skipSpace(found + key.size());
+        if (at >= dbParm.size() || dbParm[at] != u'=')
+            continue;
+        at = skipSpace(at + 1);
+        if (at >= dbParm.size() || dbParm[at] != u'\'')
+            continue;
+        const qsizetype end = dbParm.indexOf(u'\'', at + 1);
+        if (end >= 0)
+            return dbParm.mid(at + 1, end - at - 1);
+    }
+    return {};
 }
 
 QString ConnectionSettings::dataSourceName() const

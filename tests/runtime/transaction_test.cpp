@@ -37,12 +37,20 @@ INSTANTIATE_ON_EACH_BACKEND(DynamicCursorOn);
 
 TEST(ConnectionSettings, ConnectStringIsTheTextBetweenTheQuotes)
 {
-    rt::ConnectionSettings s{QStringLiteral("ODBC"), false, QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'")};
-    EXPECT_EQ(s.connectString(), QStringLiteral("DSN=FAQ;UID=mirt;PWD=qelp"));
-    s.dbParm = QStringLiteral("DisableBind=1,ConnectString='DSN=X'");
-    EXPECT_EQ(s.connectString(), QStringLiteral("DSN=X"));
-    s.dbParm = QStringLiteral("DSN=FAQ");
-    EXPECT_EQ(s.connectString(), QString());
+    const std::pair<const char*, const char*> cases[] = {
+        {"ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'", "DSN=FAQ;UID=mirt;PWD=qelp"},
+        {"DisableBind=1,ConnectString='DSN=X'", "DSN=X"},
+        {"connectstring \t=\n 'DSN=Y'", "DSN=Y"},  // any case, white space around the sign
+        {"ConnectString=''", ""},
+        {"ConnectString=DSN=Z,ConnectString='DSN=W'", "DSN=W"},  // the first one that is quoted
+        {"ConnectString='DSN=V", ""},                            // never closed
+        {"DSN=FAQ", ""},
+        {"", ""},
+    };
+    for (const auto& [dbParm, expected] : cases) {
+        const rt::ConnectionSettings s{QStringLiteral("ODBC"), false, QString::fromUtf8(dbParm)};
+        EXPECT_EQ(s.connectString(), QString::fromUtf8(expected)) << dbParm;
+    }
 }
 
 TEST(Transaction, MissingDataSourceLeavesNegativeStatusAndTheDriverManagersText)

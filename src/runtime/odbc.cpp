@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cstdlib>
+
 namespace odbc {
 
 QString fromWide(const SQLWCHAR* text, std::size_t length)
@@ -9,6 +11,11 @@ QString fromWide(const SQLWCHAR* text, std::size_t length)
     // Copied unit for unit: QString::fromUtf16 would drop a leading U+FEFF
     // as a byte order mark, and a stored text must come back as it is.
     return QString(reinterpret_cast<const QChar*>(text), static_cast<qsizetype>(length));
+}
+
+void leaveUnusedLibrariesUnprepared()
+{
+    setenv("GNUTLS_NO_IMPLICIT_INIT", "1", 0);
 }
 
 std::u16string toWide(const QString& text)

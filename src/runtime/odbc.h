@@ -46,6 +46,14 @@ Outcome failure(const QString& sqlstate, const QString& message);
 Outcome failedWith(Outcome outcome, const QString& message);
 
 QString fromWide(const SQLWCHAR* text, std::size_t length);
+
+// To be called first in main(), before any thread starts and any driver is
+// loaded. PostgreSQL's client library pulls in GnuTLS (through LDAP), which
+// otherwise sets itself up as it is loaded, reading its configuration and
+// the system's PKCS#11 modules (0.7 MiB) for a TLS that only an LDAP look-up
+// of the server would use; LDAP sets it up itself when it does. A setting
+// already in the environment is left as it is.
+void leaveUnusedLibrariesUnprepared();
 std::u16string toWide(const QString& text);
 
 struct HandleDeleter {

@@ -117,7 +117,7 @@ int main(int argc, char** argv)
         rt::installMessageBoxes(std::make_unique<bench::PrintedBoxes>());
 
     // From here on as main() in src/app/main.cpp, with the probe installed first.
-    odbc::leaveUnusedLibrariesUnprepared();
+    odbc::prepareDriverLibraries(talvo::connection().dataSourceName());
     if (first_use::dataSourceExists())
         rt::Transaction::connectAhead(talvo::connection());
     rt::FontsAhead fonts;

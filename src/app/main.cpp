@@ -85,7 +85,7 @@ int main(int argc, char** argv)
 
     // Logging in needs neither the display nor the fonts: it runs while Qt
     // reaches them. An account without the data source gets it set up first.
-    odbc::leaveUnusedLibrariesUnprepared();
+    odbc::prepareDriverLibraries(talvo::connection().dataSourceName());
     if (first_use::dataSourceExists())
         rt::Transaction::connectAhead(talvo::connection());
     rt::FontsAhead fonts;

@@ -3,6 +3,8 @@
 #include <QStringList>
 
 #include <cstdlib>
+#include <dlfcn.h>
+#include <odbcinst.h>
 
 namespace odbc {
 
@@ -13,9 +15,29 @@ QString fromWide(const SQLWCHAR* text, std::size_t length)
     return QString(reinterpret_cast<const QChar*>(text), static_cast<qsizetype>(length));
 }
 
-void leaveUnusedLibrariesUnprepared()
+QString dataSourceSetting(const QString& dataSource, const char* key)
+{
+    char value[4096] = {};
+    const QByteArray section = dataSource.toUtf8();
+    if (dataSource.isEmpty() || SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini") <= 0)
+        return {};
+    return QString::fromUtf8(value);
+}
+
+void prepareDriverLibraries(const QString& dataSource)
 {
     setenv("GNUTLS_NO_IMPLICIT_INIT", "1", 0);
+
+    if (!dataSourceSetting(dataSource, "Driver").contains(QLatin1String("sqlite"), Qt::CaseInsensitive))
+        return;
+    // The library the driver links to; loaded here first, so it is set
+    // before the driver's first connection starts it. Left loaded.
+    if (void* sqlite = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_GLOBAL)) {
+        using Config = int (*)(int, ...);
+        constexpr int configMemoryStatistics = 9;  // SQLITE_CONFIG_MEMSTATUS
+        if (const auto config = reinterpret_cast<Config>(dlsym(sqlite, "sqlite3_config")))
+            config(configMemoryStatistics, 0);
+    }
 }
 
 std::u16string toWide(const QString& text)
@@ -312,6 +334,7 @@ Outcome Statement::bind(const std::vector<Param>& params)
 {
     textBuffers_.assign(params.size(), {});
     integerBuffers_.assign(params.size(), 0);
+    wideBuffers_.assign(params.size(), 0);
     indicators_.assign(params.size(), 0);
     for (std::size_t i = 0; i < params.size(); ++i) {
         const Param& p = params[i];
@@ -322,6 +345,10 @@ Outcome Statement::bind(const std::vector<Param>& params)
             indicators_[i] = p.integer ? 0 : SQL_NULL_DATA;
             rc = SQLBindParameter(get(), number, SQL_PARAM_INPUT, SQL_C_SSHORT, SQL_SMALLINT, 0, 0,
                                   &integerBuffers_[i], 0, &indicators_[i]);
+        } else if (p.kind == Param::Kind::WideInteger) {
+            wideBuffers_[i] = p.wide;
+            rc = SQLBindParameter(get(), number, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &wideBuffers_[i], 0,
+                                  &indicators_[i]);
         } else {
             if (p.text)
                 textBuffers_[i] = toWide(*p.text);

@@ -47,13 +47,22 @@ Outcome failedWith(Outcome outcome, const QString& message);
 
 QString fromWide(const SQLWCHAR* text, std::size_t length);
 
-// To be called first in main(), before any thread starts and any driver is
-// loaded. PostgreSQL's client library pulls in GnuTLS (through LDAP), which
-// otherwise sets itself up as it is loaded, reading its configuration and
-// the system's PKCS#11 modules (0.7 MiB) for a TLS that only an LDAP look-up
-// of the server would use; LDAP sets it up itself when it does. A setting
-// already in the environment is left as it is.
-void leaveUnusedLibrariesUnprepared();
+// A setting of the data source as the driver manager reads it (the user's
+// odbc.ini, then the system's); empty when it has none.
+QString dataSourceSetting(const QString& dataSource, const char* key);
+
+// Process-wide settings of the libraries a driver brings, made first in
+// main(), before any thread starts and any driver is loaded:
+// - PostgreSQL's client library pulls in GnuTLS (through LDAP), which would
+//   set itself up as it is loaded, reading its configuration and the
+//   system's PKCS#11 modules (0.7 MiB), for a TLS that only an LDAP look-up
+//   of the server uses; LDAP sets it up itself when it does. A setting
+//   already in the environment is left as it is.
+// - SQLite counts every allocation under one lock for the whole process,
+//   statistics nobody here reads; two connections reading at once (see the
+//   grid's reads) would take turns at that lock for every row. Switched off
+//   where the data source's driver is SQLite's.
+void prepareDriverLibraries(const QString& dataSource);
 std::u16string toWide(const QString& text);
 
 struct HandleDeleter {
@@ -64,12 +73,14 @@ using Handle = std::unique_ptr<void, HandleDeleter>;
 
 // A bound input value: a 16-bit integer or a text, each possibly null.
 struct Param {
-    enum class Kind { Integer, Text } kind;
+    enum class Kind { Integer, Text, WideInteger } kind;
     std::optional<qint16> integer;
     std::optional<QString> text;
+    qint64 wide = 0;  // a 64-bit number of the program's own, never null
 
     static Param of(std::optional<qint16> v) { return {Kind::Integer, v, std::nullopt}; }
     static Param of(std::optional<QString> v) { return {Kind::Text, std::nullopt, std::move(v)}; }
+    static Param ofWide(qint64 v) { return {Kind::WideInteger, std::nullopt, std::nullopt, v}; }
 };
 
 class Statement;
@@ -156,6 +167,7 @@ private:
     // Parameter buffers must stay put while the statement may read them.
     std::vector<std::u16string> textBuffers_;
     std::vector<SQLSMALLINT> integerBuffers_;
+    std::vector<SQLBIGINT> wideBuffers_;
     std::vector<SQLLEN> indicators_;
 };
 

@@ -5,7 +5,6 @@
 
 #include <QFileInfo>
 
-#include <odbcinst.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -205,15 +204,6 @@ QString ConnectionSettings::dataSourceName() const
 
 namespace {
 
-QString dataSourceSetting(const QString& dataSource, const char* key)
-{
-    char value[4096] = {};
-    const QByteArray section = dataSource.toUtf8();
-    if (dataSource.isEmpty() || SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini") <= 0)
-        return {};
-    return QString::fromUtf8(value);
-}
-
 // What keeps SQLite from a database file, in words: the SQLite driver says
 // only "connect failed" or "unable to open database file", whatever it was.
 QString whyTheFileWouldNotOpen(const QString& file)
@@ -241,7 +231,7 @@ odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
     if (text.isEmpty())
         return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
     odbc::Outcome outcome = connection.open(text, autoCommit, driverSeconds(waitLimit));
-    addFileFindings(outcome, dataSourceSetting(dataSourceName(), "Database"));
+    addFileFindings(outcome, odbc::dataSourceSetting(dataSourceName(), "Database"));
     return outcome;
 }
 
@@ -256,13 +246,13 @@ void addFileFindings(odbc::Outcome& outcome, const QString& file)
         outcome.diagnostics.push_back({outcome.sqlstate(), 0, why});
 }
 
-QString ConnectionSettings::databaseFile() const { return dataSourceSetting(dataSourceName(), "Database"); }
+QString ConnectionSettings::databaseFile() const { return odbc::dataSourceSetting(dataSourceName(), "Database"); }
 
 std::chrono::milliseconds waitLimitFor(const QString& dataSource)
 {
     if (const auto fromEnvironment = parseSeconds(qEnvironmentVariable("VETFAQ_WAIT_LIMIT")))
         return *fromEnvironment;
-    if (const auto fromDataSource = parseSeconds(dataSourceSetting(dataSource, "WaitLimit")))
+    if (const auto fromDataSource = parseSeconds(odbc::dataSourceSetting(dataSource, "WaitLimit")))
         return *fromDataSource;
     return defaultWaitLimit;
 }

@@ -10,8 +10,11 @@
 #include <QFile>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -299,6 +302,52 @@ TEST(grid_rows_snapshot, StillCurrentOnlyWhileNothingChanged)
     std::unique_ptr<faq::Spare> none;
     ASSERT_TRUE(faq::loadRows(settings(), rows, nullptr, leftover, none).ok());
     EXPECT_FALSE(faq::spareOf(settings(), std::move(*leftover)));
+}
+
+// A filter's read of a table whose entries lie far apart is made in two
+// halves at once, over two connections. Whatever another program commits
+// meanwhile, both halves are of one state of the table: here a token moves
+// between an entry in each half, one transaction at a time, so exactly one
+// entry holds it at any moment.
+TEST(grid_rows_on_sqlite, AFilterReadInTwoHalvesSeesOneStateOfTheTable)
+{
+    ThrowawayDataSource source;
+    source.exec(QStringLiteral("INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'low', 'tok'), (30000, 'high', 'x')"));
+    faq::RowFilter holdsTheToken;
+    holdsTheToken.columns = {faq::TextColumn::Lot};
+    holdsTheToken.keep = [](const faq::RowTexts& texts) {
+        const std::optional<QString>& lot = texts[static_cast<std::size_t>(faq::TextColumn::Lot)];
+        return lot && *lot == QLatin1String("tok");
+    };
+    holdsTheToken.narrowing.terms = {{faq::TextColumn::Lot, QStringLiteral("tok")}};
+
+    std::atomic<bool> stop = false;
+    std::atomic<int> moves = 0;
+    std::thread mover([&] {
+        for (bool low = false; !stop; low = !low, ++moves)
+            source.exec(QStringLiteral("BEGIN; UPDATE faq SET lot = '%1' WHERE rbr = 1; "
+                                       "UPDATE faq SET lot = '%2' WHERE rbr = 30000; COMMIT")
+                            .arg(low ? QStringLiteral("tok") : QStringLiteral("x"),
+                                 low ? QStringLiteral("x") : QStringLiteral("tok")));
+    });
+    std::set<qint64> holders;
+    int wrong = 0;
+    for (int read = 0; read < 300; ++read) {
+        std::vector<faq::Row> rows;
+        std::unique_ptr<faq::Leftover> leftover;
+        std::unique_ptr<faq::Spare> none;
+        const odbc::Outcome outcome = faq::loadRows(settings(), rows, &holdsTheToken, leftover, none);
+        ASSERT_TRUE(outcome.ok()) << outcome.errorText().toStdString();
+        if (rows.size() == 1)
+            holders.insert(rows[0].rbr.value_or(0));
+        else
+            ++wrong;
+    }
+    stop = true;
+    mover.join();
+    EXPECT_EQ(wrong, 0) << "reads that found the token in both halves or in neither";
+    EXPECT_GT(moves.load(), 20);
+    EXPECT_EQ(holders, (std::set<qint64>{1, 30000}));
 }
 
 // On a server a read's connection is kept for the next read with the same

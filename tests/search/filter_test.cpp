@@ -101,7 +101,8 @@ TEST_P(search_filter, CriteriaChooseTheEntriesInTheDatabasesOrder)
     add(4, text("O'Brien farm"), text("Is 50% enough?"), text("Vaccine Y"), text("L_300"), text("path C:\\vet\\doses"));
     add(5, text(nullptr), text("dose"), text(nullptr), text("L-100B"), text("Ask Dr. Novak"));
     // The Kelvin sign and the long s are k and s to the rule, not to the databases' LIKE.
-    add(6, text("\u212Aelvin Ma\u017Fter, Istra"), text(nullptr), text(nullptr), text(nullptr), text(nullptr));
+    // Numbered far from the others, so that SQLite reads a filter's rows in two halves.
+    add(30000, text("\u212Aelvin Ma\u017Fter, Istra"), text(nullptr), text(nullptr), text(nullptr), text(nullptr));
 
     const std::vector<qint64> everything = search({});
     ASSERT_EQ(everything.size(), 6u);
@@ -141,9 +142,9 @@ TEST_P(search_filter, CriteriaChooseTheEntriesInTheDatabasesOrder)
         {"wildcards are no wildcards", {{"L%", "LOT"}}, {}},
         {"blanks only", {{"  "}, {"\t", "Answer", "NOT"}}, everything},
         {"nothing matches", {{"zzz"}}, {}},
-        {"kelvin sign and long s", {{"kelvin master"}}, {6}},
+        {"kelvin sign and long s", {{"kelvin master"}}, {30000}},
         {"or over an untestable row", {{"zzz", "Address", "OR"}, {"ćš"}, {"x", "LOT", "AND"}}, {}},
-        {"capital i", {{"ISTRA"}, {"elvin", "Address", "OR"}}, {6}},
+        {"capital i", {{"ISTRA"}, {"elvin", "Address", "OR"}}, {30000}},
     };
     // Criteria on address and lot pick from the listing of every entry while
     // the database holds it unchanged; after a change they ask the database.

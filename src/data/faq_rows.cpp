@@ -738,6 +738,26 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
     return {};
 }
 
+void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot,
+                        std::unique_ptr<Spare>& spare)
+{
+    if (snapshot || spare)
+        return;
+    auto opened = std::make_unique<Spare>();
+    opened->settings = settings;
+    if (settings.open(opened->connection).status < 0)
+        return;
+    if (rt::productOf(opened->connection) != rt::Product::SQLite) {
+        spare = std::move(opened);
+        return;
+    }
+    std::unique_ptr<Snapshot> read;
+    if (readSnapshot(settings, read, opened).ok() && read->vouchable()) {
+        read->kept.statement.reset();
+        snapshot = std::move(read);
+    }
+}
+
 bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings)
 {
     odbc::Connection& connection = snapshot.kept.connection;

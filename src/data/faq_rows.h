@@ -106,6 +106,15 @@ std::unique_ptr<Spare> spareOf(const rt::ConnectionSettings& settings, Leftover&
 odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot,
                            std::unique_ptr<Spare>& spare);
 
+// Makes a program's first Search wait less; for the reader's thread once
+// the window is up. On SQLite every entry is read into `snapshot` (as
+// readSnapshot() reads them, kept where stillCurrent() can vouch for them);
+// on a server the log-in is made into `spare`, which the Search reads over.
+// Nothing is done where either is there already; on failure both stay as
+// they were, and the Search says why.
+void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot,
+                        std::unique_ptr<Spare>& spare);
+
 // Whether the grid's select, run now with these settings, would read exactly
 // the snapshot's rows: the same settings, the same database file under the
 // data source's name, and no change committed to it since. Asks the

@@ -27,8 +27,10 @@
 
 namespace {
 
-// How long the connection of a read on a server is kept for the next one.
+// How long the connection of a read on a server is kept for the next one,
+// and the one logged in ahead for the first Search.
 constexpr std::chrono::milliseconds spareKeptFor{5000};
+constexpr std::chrono::milliseconds firstSpareKeptFor{30000};
 
 const double errorMarker = std::bit_cast<double>(std::uint64_t{0x7FEFFFFFFFFFFFFBull});
 
@@ -114,7 +116,6 @@ dw_search::dw_search(QWidget* parent) : QTableView(parent), model_(new dw_pretra
     setObjectName(QStringLiteral("dw_search"));
     spareExpiry_ = new QTimer(this);
     spareExpiry_->setSingleShot(true);
-    spareExpiry_->setInterval(spareKeptFor);
     connect(spareExpiry_, &QTimer::timeout, this, [this] {
         if (reader_)
             reader_->post([ahead = ahead_] { ahead->spare.reset(); });
@@ -188,17 +189,15 @@ void dw_search::showEvent(QShowEvent* event)
             reader_ = std::make_unique<rt::Worker>();
             reader_->post(warmUpReaderHeap);
         }
-        if (!retrieved_ && readAheadSettings)
-            if (const std::optional<rt::ConnectionSettings> settings = readAheadSettings())
+        if (!retrieved_ && firstSearchSettings)
+            if (const std::optional<rt::ConnectionSettings> settings = firstSearchSettings()) {
                 reader_->post([ahead = ahead_, settings = *settings] {
-                    if (ahead->snapshot)
-                        return;
-                    std::unique_ptr<faq::Snapshot> read;
-                    if (faq::readSnapshot(settings, read, ahead->spare).ok() && read->vouchable()) {
-                        read->kept.statement.reset();
-                        ahead->snapshot = std::move(read);
-                    }
+                    faq::prepareFirstSearch(settings, ahead->snapshot, ahead->spare);
                 });
+                // A connection made ahead on a server is let go of if the
+                // first Search does not come soon after the start.
+                spareExpiry_->start(firstSpareKeptFor);
+            }
         QImage scratch(4, 4, QImage::Format_ARGB32_Premultiplied);
         QPainter painter(&scratch);
         painter.setFont(font());
@@ -302,7 +301,7 @@ long dw_search::retrieve(const search::Filter& filter)
                 if (ahead->snapshot)
                     ahead->snapshot->kept.statement.reset();
             });
-            spareExpiry_->start();
+            spareExpiry_->start(spareKeptFor);
         } else {
             reader_->retire();
             reader_.reset();

@@ -58,11 +58,12 @@ public:
     // rests on the row; an empty text shows nothing.
     std::function<QString(qint64 rbr)> describeEntry;
     // The settings the first retrieval will most likely use, asked for once
-    // the window is up: every entry is then read ahead on the reader's
-    // thread. A retrieval lists the last listing of every entry again, or
-    // picks from it for criteria on address and lot, while the database
-    // says nothing changed since it was read (faq::stillCurrent).
-    std::function<std::optional<rt::ConnectionSettings>()> readAheadSettings;
+    // the window is up, when the reader's thread prepares for it
+    // (faq::prepareFirstSearch): on SQLite every entry is read ahead, and a
+    // retrieval lists that listing again, or picks from it for criteria on
+    // address and lot, while the database says nothing changed since it was
+    // read (faq::stillCurrent); on a server the log-in is made ahead.
+    std::function<std::optional<rt::ConnectionSettings>()> firstSearchSettings;
 
 signals:
     // The 1-based row under the mouse; 0 for the header or below the last row.

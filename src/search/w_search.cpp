@@ -151,10 +151,8 @@ void w_search::create()
         faq::readWholeEntry(*g.SQLCA, static_cast<qint16>(rbr), entry);
         return g.SQLCA->SQLCode == 0 ? entrySummary(entry) : QString();
     };
-    // Only SQLite can tell later that nothing changed (faq::stillCurrent);
-    // a server is not asked for a read that might go unused.
-    dw_search->readAheadSettings = []() -> std::optional<rt::ConnectionSettings> {
-        if (!g.SQLCA || g.SQLCA->product() != rt::Product::SQLite)
+    dw_search->firstSearchSettings = []() -> std::optional<rt::ConnectionSettings> {
+        if (!g.SQLCA || !g.SQLCA->isConnected())
             return std::nullopt;
         return g.SQLCA->settings();
     };

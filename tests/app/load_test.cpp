@@ -123,6 +123,30 @@ TEST(ManyUsers, AFullServerIsSaidSoAndLosesNothing)
     RunningProgram::settle();
 }
 
+// A program just started on a server logs in for its first Search while
+// the user finds the button: the Search reads over that connection.
+TEST(ManyUsers, TheFirstSearchFindsItsLogInMade)
+{
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
+    ThrowawayDataSource source(Backend::PostgreSQL);
+    source.exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
+    RunningProgram program;
+    const auto sessions = [&] {
+        return source.scalar(QStringLiteral("SELECT string_agg(pid::text, ',' ORDER BY pid) FROM pg_stat_activity "
+                                            "WHERE datname = current_database() AND usename = 'mirt'"));
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (sessions().value_or(QString()).count(u',') < 1 && waited.elapsed() < 5000)
+        QTest::qWait(50);
+    const std::optional<QString> before = sessions();
+    ASSERT_EQ(before.value_or(QString()).count(u','), 1) << "the program's own and the one for the first Search";
+    program.click(program.search().cb_search);
+    EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    EXPECT_EQ(sessions(), before) << "no log-in of its own";
+    RunningProgram::settle();
+}
+
 // A Search's connection serves the Searches that follow it closely; a
 // program then left open holds the one connection it holds all day.
 TEST(ManyUsers, AProgramLeftOpenHoldsOneConnection)

@@ -1,6 +1,7 @@
 #include "data/faq_rows.h"
 
 #include "data/dw_pretraga.h"
+#include "data/faq_statements.h"
 
 #include <QStringDecoder>
 
@@ -603,20 +604,25 @@ std::optional<odbc::Outcome> loadInHalves(const rt::ConnectionSettings& settings
 }
 
 // Reads as loadOver() does, on a server in two halves of the entry numbers,
-// one after the other in one read that sees one state of the table
-// throughout (REPEATABLE READ): psqlODBC holds every row a select delivers
-// until its statement is let go of, and so holds half of them at most
-// (3 MiB less at the peak for the largest table), for a second statement's
-// 10 ms. The entries come half by half, each half as the server finds
-// them. A connection that cannot be set so reads in one piece.
+// one after the other in one read-only transaction that sees one state of
+// the table throughout (REPEATABLE READ, set for that transaction alone):
+// psqlODBC holds every row a select delivers until its statement is let go
+// of, and so holds half of them at most (3 MiB less at the peak for the
+// largest table), for a second statement's 10 ms. The entries come half by
+// half, each half as the server finds them. A server that cannot be set so
+// is read in one piece.
 odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, const Plan& plan)
 {
     odbc::Connection& connection = taken.connection;
-    if (!SQL_SUCCEEDED(SQLSetConnectAttr(connection.dbc(), SQL_ATTR_TXN_ISOLATION,
-                                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_TXN_REPEATABLE_READ)), 0)))
+    odbc::Outcome outcome;
+    if (std::optional<odbc::Statement> s = connection.statement(outcome))
+        outcome = s->executeDirect(oneStateReadSql);
+    if (outcome.status < 0) {
+        connection.rollback();
         return loadOver(taken, rows, plan, 512);
+    }
     std::vector<Row> read;
-    odbc::Outcome outcome = readOver(taken, read, plan, 512, Range{Range::Part::UpTo, numberSplit, Range::Key::Number});
+    outcome = readOver(taken, read, plan, 512, Range{Range::Part::UpTo, numberSplit, Range::Key::Number});
     if (outcome.status >= 0) {
         taken.statement.reset();  // the first half's copy goes before the second is read
         outcome = readOver(taken, read, plan, 512, Range{Range::Part::After, numberSplit, Range::Key::Number});

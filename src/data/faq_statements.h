@@ -27,6 +27,10 @@ inline const QString entryTextsSql = QStringLiteral("SELECT adresa, pitanje, pro
 // Takes SQLite's write lock and changes no row, so no trigger runs.
 inline const QString writeLockSqlite = QStringLiteral("UPDATE faq SET rbr = rbr WHERE 1 = 0");
 inline const QString highestNumberInRangeSql = QStringLiteral("SELECT MAX(rbr) FROM faq WHERE rbr BETWEEN 1 AND 32767");
+// Makes the read that begins with it see one state of the table throughout,
+// for that transaction only (a pooler may hand the server's connection to
+// someone else after it).
+inline const QString oneStateReadSql = QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
 inline const QString wholeEntrySql =
     QStringLiteral("SELECT adresa, pitanje, datum, proizvod, lot, odgovor FROM faq WHERE rbr = ?");
 

@@ -23,7 +23,6 @@ QComboBox* dropDownList(QWidget* parent, const QStringList& items, int x, int y,
     list->setEditable(false);  // only the given items can be chosen
     list->addItems(items);
     list->setCurrentIndex(-1);  // nothing chosen until the constructor selects
-    list->setFont(rt::font("Arial", 10));
     list->setMaxVisibleItems(items.size());
     list->setProperty("listHeight", listHeight);
     rt::place(list, x, y, width, kClosedListHeight);
@@ -52,6 +51,12 @@ uo_srch1::uo_srch1(QWidget* parent) : QWidget(parent)
 void uo_srch1::create()
 {
     Script s(rt::event("create", "uo_srch1", "uo_srch1"));
+    // Every control of the row takes the row's font as it is made. A font
+    // set on a drop-down list itself makes Qt build its opened list at once
+    // (a list view and its model, some eighty connections by signal name),
+    // a quarter of the search window's build; made so, that waits until the
+    // list is first opened.
+    setFont(rt::font("Arial", 10));
     s.line(2); ddlb_veza = dropDownList(this, {QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("NOT")},
                                         3136, 4, 297, 400);
     ddlb_veza->setObjectName(QStringLiteral("ddlb_veza"));
@@ -62,7 +67,6 @@ void uo_srch1::create()
     ddlb_polje->setObjectName(QStringLiteral("ddlb_polje"));
     s.line(4); sle_trazi = new QLineEdit(this);
     sle_trazi->setObjectName(QStringLiteral("sle_trazi"));
-    sle_trazi->setFont(rt::font("Arial", 10));
     rt::place(sle_trazi, 59, 0, 1870, 96);
     sle_trazi->show();
     s.line(5); Control = {ddlb_veza, ddlb_polje, sle_trazi};

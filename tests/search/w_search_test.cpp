@@ -8,6 +8,7 @@
 #include "support/dialog_driver.h"
 #include "support/trace_capture.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -94,6 +95,12 @@ TEST_F(SearchWindow, RowControlsStandWhereTheRowLayoutPutsThem)
         EXPECT_EQ(row->ddlb_polje->width(), rt::units::toPixelsX(992));
         EXPECT_EQ(row->ddlb_veza->geometry().topLeft(), units(3136, 4, 297, 96).topLeft());
         EXPECT_EQ(row->ddlb_veza->width(), rt::units::toPixelsX(297));
+        // Each takes the row's font, its opened list too (made when first opened).
+        for (QWidget* control : {static_cast<QWidget*>(row->sle_trazi), static_cast<QWidget*>(row->ddlb_polje),
+                                 static_cast<QWidget*>(row->ddlb_veza), static_cast<QWidget*>(row->ddlb_polje->view())}) {
+            EXPECT_EQ(QFontInfo(control->font()).family(), QStringLiteral("Liberation Sans")) << control->metaObject()->className();
+            EXPECT_EQ(control->font().pointSize(), 10) << control->metaObject()->className();
+        }
     }
 }
 

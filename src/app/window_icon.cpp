@@ -4,17 +4,59 @@
 #include <QDir>
 #include <QEvent>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+
+#include <thread>
+#include <vector>
 
 namespace window_icon {
 namespace {
 
+// The icon's images, decoded on a thread of their own while the window is
+// built. Reading the first of them also loads Qt's image format plugins,
+// which the window's first paint would otherwise load itself (Qt tries
+// them all on a PNG file, and the group box's frame is one).
+class Images {
+public:
+    void decodeAhead()
+    {
+        thread_ = std::thread([this] {
+            for (const QFileInfo& size : QDir(QStringLiteral(":/icons")).entryInfoList())
+                images_.emplace_back(size.filePath());
+        });
+    }
+    // Waits for the decoding; empty where it never began.
+    const std::vector<QImage>& images()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        return images_;
+    }
+    ~Images()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::vector<QImage> images_;
+    std::thread thread_;
+};
+
+Images& iconImages()
+{
+    static Images images;
+    return images;
+}
+
 QIcon programIcon()
 {
     QIcon icon;
-    for (const QFileInfo& size : QDir(QStringLiteral(":/icons")).entryInfoList())
-        icon.addFile(size.filePath());
+    for (const QImage& image : iconImages().images())
+        icon.addPixmap(QPixmap::fromImage(image));
     return icon;
 }
 
@@ -35,6 +77,10 @@ protected:
 
 } // namespace
 
-void setOnceFirstPainted() { qApp->installEventFilter(new FirstPaint); }
+void setOnceFirstPainted()
+{
+    iconImages().decodeAhead();
+    qApp->installEventFilter(new FirstPaint);
+}
 
 } // namespace window_icon

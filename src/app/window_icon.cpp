@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace window_icon {
@@ -28,12 +29,13 @@ public:
                 images_.emplace_back(size.filePath());
         });
     }
-    // Waits for the decoding; empty where it never began.
-    const std::vector<QImage>& images()
+    // Waits for the decoding and hands the images over; empty where it
+    // never began.
+    std::vector<QImage> take()
     {
         if (thread_.joinable())
             thread_.join();
-        return images_;
+        return std::move(images_);
     }
     ~Images()
     {
@@ -55,7 +57,7 @@ Images& iconImages()
 QIcon programIcon()
 {
     QIcon icon;
-    for (const QImage& image : iconImages().images())
+    for (const QImage& image : iconImages().take())
         icon.addPixmap(QPixmap::fromImage(image));
     return icon;
 }

@@ -27,6 +27,30 @@ load::Record change(const char* action, qint64 rbr, const char* result, std::int
     return {QString::fromLatin1(action), 0, end, rbr, QString::fromLatin1(result), {}, texts(who)};
 }
 
+// A program started on a server whose table holds one entry.
+class ProgramOnAServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
+        source.emplace(Backend::PostgreSQL);
+        source->exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
+        program.emplace();
+    }
+    // The server processes of the program's role on this database, in order.
+    QStringList sessions() const
+    {
+        return source
+            ->scalar(QStringLiteral("SELECT string_agg(pid::text, ',' ORDER BY pid) FROM pg_stat_activity "
+                                    "WHERE datname = current_database() AND usename = 'mirt'"))
+            .value_or(QString())
+            .split(u',', Qt::SkipEmptyParts);
+    }
+
+    std::optional<ThrowawayDataSource> source;
+    std::optional<RunningProgram> program;  // after the source, so it ends first
+};
+
 } // namespace
 
 // The set check is the simulation's judge: it must see every way an entry
@@ -93,82 +117,62 @@ TEST(ManyUsers, TenAtOnceLoseNothingAndSeeNoError)
 // A Search opens a connection of its own; a server that has no room for it
 // says so in the usual box, with words that do not blame the network, and an
 // entry being saved over the connection already held is not lost.
-TEST(ManyUsers, AFullServerIsSaidSoAndLosesNothing)
+TEST_F(ProgramOnAServer, AFullServerIsSaidSoAndLosesNothing)
 {
-    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
-    ThrowawayDataSource source(Backend::PostgreSQL);
-    source.exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
-    RunningProgram program;
     w_main& entry = RunningProgram::openEntry(QStringLiteral("1"));
     // The program's connection is the only one the database lets in now.
-    source.exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I CONNECTION LIMIT 1', current_database()); END $$"));
+    source->exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I CONNECTION LIMIT 1', current_database()); END $$"));
 
-    program.click(program.search().cb_search);
-    ASSERT_EQ(program.boxes().size(), 1U);
-    EXPECT_EQ(program.boxes()[0].title, QStringLiteral("Search failed"));
-    EXPECT_TRUE(program.boxes()[0].text.contains(QStringLiteral("too many connections"))) << program.boxes()[0].text.toStdString();
-    EXPECT_EQ(program.boxes()[0].informative, rt::explanation(rt::Cause::ServerFull, program.sqlca().waitLimit()));
+    program->click(program->search().cb_search);
+    ASSERT_EQ(program->boxes().size(), 1U);
+    EXPECT_EQ(program->boxes()[0].title, QStringLiteral("Search failed"));
+    EXPECT_TRUE(program->boxes()[0].text.contains(QStringLiteral("too many connections"))) << program->boxes()[0].text.toStdString();
+    EXPECT_EQ(program->boxes()[0].informative, rt::explanation(rt::Cause::ServerFull, program->sqlca().waitLimit()));
 
     entry.cb_edit->click();
     entry.em_lot->setText(QStringLiteral("kept"));
     entry.cb_save->click();  // its list refresh fails as the Search did
     EXPECT_TRUE(entry.isClosed());
-    EXPECT_EQ(source.scalar(QStringLiteral("SELECT lot FROM faq WHERE rbr = 1")), QStringLiteral("kept"));
+    EXPECT_EQ(source->scalar(QStringLiteral("SELECT lot FROM faq WHERE rbr = 1")), QStringLiteral("kept"));
 
-    source.exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I CONNECTION LIMIT -1', current_database()); END $$"));
-    const std::size_t boxes = program.boxes().size();
-    program.click(program.search().cb_search);
-    EXPECT_EQ(program.boxes().size(), boxes);
-    EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    source->exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I CONNECTION LIMIT -1', current_database()); END $$"));
+    const std::size_t boxes = program->boxes().size();
+    program->click(program->search().cb_search);
+    EXPECT_EQ(program->boxes().size(), boxes);
+    EXPECT_EQ(program->search().dw_search->rowCount(), 1);
     RunningProgram::settle();
 }
 
 // A program just started on a server logs in for its first Search while
 // the user finds the button: the Search reads over that connection.
-TEST(ManyUsers, TheFirstSearchFindsItsLogInMade)
+TEST_F(ProgramOnAServer, TheFirstSearchFindsItsLogInMade)
 {
-    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
-    ThrowawayDataSource source(Backend::PostgreSQL);
-    source.exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
-    RunningProgram program;
-    const auto sessions = [&] {
-        return source.scalar(QStringLiteral("SELECT string_agg(pid::text, ',' ORDER BY pid) FROM pg_stat_activity "
-                                            "WHERE datname = current_database() AND usename = 'mirt'"));
-    };
     QElapsedTimer waited;
     waited.start();
-    while (sessions().value_or(QString()).count(u',') < 1 && waited.elapsed() < 5000)
+    while (sessions().size() < 2 && waited.elapsed() < 5000)
         QTest::qWait(50);
-    const std::optional<QString> before = sessions();
-    ASSERT_EQ(before.value_or(QString()).count(u','), 1) << "the program's own and the one for the first Search";
-    program.click(program.search().cb_search);
-    EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    const QStringList before = sessions();
+    ASSERT_EQ(before.size(), 2) << "the program's own and the one for the first Search";
+    program->click(program->search().cb_search);
+    EXPECT_EQ(program->search().dw_search->rowCount(), 1);
     EXPECT_EQ(sessions(), before) << "no log-in of its own";
     RunningProgram::settle();
 }
 
 // A Search's connection serves the Searches that follow it closely; a
 // program then left open holds the one connection it holds all day.
-TEST(ManyUsers, AProgramLeftOpenHoldsOneConnection)
+TEST_F(ProgramOnAServer, AProgramLeftOpenHoldsOneConnection)
 {
-    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
-    ThrowawayDataSource source(Backend::PostgreSQL);
-    source.exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
-    RunningProgram program;
-    const auto sessions = [&] {
-        return source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
-                                            "WHERE datname = current_database() AND usename = 'mirt'"));
-    };
-    program.click(program.search().cb_search);
-    program.click(program.search().cb_search);
-    EXPECT_EQ(program.search().dw_search->rowCount(), 1);
+    program->click(program->search().cb_search);
+    program->click(program->search().cb_search);
+    EXPECT_EQ(program->search().dw_search->rowCount(), 1);
     QTest::qWait(200);
-    EXPECT_EQ(sessions(), QStringLiteral("2"));
+    EXPECT_EQ(sessions().size(), 2);
     QElapsedTimer waited;
     waited.start();
-    while (sessions() != QLatin1String("1") && waited.elapsed() < 8000)
+    while (sessions().size() != 1 && waited.elapsed() < 8000)
         QTest::qWait(100);
-    EXPECT_EQ(sessions(), QStringLiteral("1"));
+    EXPECT_EQ(sessions().size(), 1);
     EXPECT_GE(waited.elapsed(), 4000) << "let go too soon to serve the next Search";
     RunningProgram::settle();
 }

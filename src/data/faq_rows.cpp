@@ -591,15 +591,8 @@ std::optional<odbc::Outcome> loadInHalves(const rt::ConnectionSettings& settings
         taken.statement.reset();
         return std::nullopt;
     }
-    if (lower.capacity() >= lower.size() + upper->rows.size()) {
-        std::move(upper->rows.begin(), upper->rows.end(), std::back_inserter(lower));
-        rows = std::move(lower);
-    } else {
-        rows.clear();
-        rows.reserve(lower.size() + upper->rows.size());
-        std::move(lower.begin(), lower.end(), std::back_inserter(rows));
-        std::move(upper->rows.begin(), upper->rows.end(), std::back_inserter(rows));
-    }
+    lower.insert(lower.end(), std::make_move_iterator(upper->rows.begin()), std::make_move_iterator(upper->rows.end()));
+    rows = std::move(lower);
     return odbc::Outcome{};
 }
 

@@ -18,7 +18,6 @@
 //                              table holds what it held, but a Search can
 //                              no longer take the rows it listed last
 
-#include "app/first_use.h"
 #include "app/globals.h"
 #include "app/talvo.h"
 #include "app/window_icon.h"
@@ -117,9 +116,7 @@ int main(int argc, char** argv)
         rt::installMessageBoxes(std::make_unique<bench::PrintedBoxes>());
 
     // From here on as main() in src/app/main.cpp, with the probe installed first.
-    odbc::prepareDriverLibraries(talvo::connection().dataSourceName());
-    if (first_use::dataSourceExists())
-        rt::Transaction::connectAhead(talvo::connection());
+    talvo::beginAhead();
     rt::FontsAhead fonts;
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);

@@ -83,11 +83,7 @@ int main(int argc, char** argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         noDisplay("no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set)");
 
-    // Logging in needs neither the display nor the fonts: it runs while Qt
-    // reaches them. An account without the data source gets it set up first.
-    odbc::prepareDriverLibraries(talvo::connection().dataSourceName());
-    if (first_use::dataSourceExists())
-        rt::Transaction::connectAhead(talvo::connection());
+    talvo::beginAhead();
     rt::FontsAhead fonts;
     qInstallMessageHandler(duringStartup);
     int qtArgc = argc > 0 ? 1 : 0;

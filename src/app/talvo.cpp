@@ -1,5 +1,6 @@
 #include "app/talvo.h"
 
+#include "app/first_use.h"
 #include "app/globals.h"
 #include "runtime/script.h"
 #include "runtime/trace.h"
@@ -17,6 +18,14 @@ const QString dbParm = QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'
 } // namespace
 
 rt::ConnectionSettings talvo::connection() { return {dbms, autoCommit, dbParm}; }
+
+void talvo::beginAhead()
+{
+    const rt::ConnectionSettings settings = connection();
+    odbc::prepareDriverLibraries(settings.dataSourceName());
+    if (first_use::dataSourceExists())
+        rt::Transaction::connectAhead(settings);
+}
 
 void talvo::create()
 {

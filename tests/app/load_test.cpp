@@ -37,15 +37,7 @@ protected:
         source->exec(QStringLiteral("INSERT INTO faq VALUES (1, 'one', 'q', '12/01/2026', 'p', 'l', 's')"));
         program.emplace();
     }
-    // The server processes of the program's role on this database, in order.
-    QStringList sessions() const
-    {
-        return source
-            ->scalar(QStringLiteral("SELECT string_agg(pid::text, ',' ORDER BY pid) FROM pg_stat_activity "
-                                    "WHERE datname = current_database() AND usename = 'mirt'"))
-            .value_or(QString())
-            .split(u',', Qt::SkipEmptyParts);
-    }
+    QStringList sessions() const { return source->programSessions(); }
 
     std::optional<ThrowawayDataSource> source;
     std::optional<RunningProgram> program;  // after the source, so it ends first

@@ -35,10 +35,7 @@ protected:
     {
         SCOPED_TRACE(after);
         if (backend() == Backend::PostgreSQL) {
-            EXPECT_EQ(source().scalar(QStringLiteral(
-                          "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
-                          "AND usename = 'mirt' AND state LIKE 'idle in transaction%'")),
-                      QStringLiteral("0"));
+            EXPECT_EQ(source().programSessionsInATransaction(), QStringList());
             source().exec(QStringLiteral("SET lock_timeout = '3s'"));
         }
         // The SQLite fixture waits 5 seconds for a lock, then fails the test.

@@ -289,23 +289,19 @@ TEST(ConnectAhead, TakenOverOnlyWithTheSameSettings)
 {
     SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
     ThrowawayDataSource source(Backend::PostgreSQL);
-    const auto sessions = [&] {
-        return source.scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
-                                            "WHERE datname = current_database() AND usename = 'mirt'"));
-    };
-    const auto settle = [&](const char* expected) {
-        for (int i = 0; i < 100 && sessions() != QLatin1String(expected); ++i)
+    const auto settle = [&](qsizetype expected) {
+        for (int i = 0; i < 100 && source.programSessions().size() != expected; ++i)
             QThread::msleep(20);
-        return sessions();
+        return source.programSessions().size();
     };
     const rt::ConnectionSettings asOpened{QStringLiteral("ODBC"), false,
                                          QStringLiteral("ConnectString='DSN=FAQ;UID=mirt;PWD=qelp'")};
     struct Case {
         const char* what;
         bool autoCommit;
-        const char* sessionsWhileBoth;
+        qsizetype sessionsWhileBoth;
     };
-    for (const Case& c : {Case{"same settings", false, "1"}, Case{"other settings", true, "2"}}) {
+    for (const Case& c : {Case{"same settings", false, 1}, Case{"other settings", true, 2}}) {
         SCOPED_TRACE(c.what);
         Transaction::connectAhead(asOpened);
         {
@@ -314,9 +310,9 @@ TEST(ConnectAhead, TakenOverOnlyWithTheSameSettings)
             t.AutoCommit = c.autoCommit;
             t.connect();
             ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
-            EXPECT_EQ(settle(c.sessionsWhileBoth), QLatin1String(c.sessionsWhileBoth));
+            EXPECT_EQ(settle(c.sessionsWhileBoth), c.sessionsWhileBoth);
             Transaction::dropConnectAhead();
-            EXPECT_EQ(settle("1"), QStringLiteral("1"));
+            EXPECT_EQ(settle(1), 1);
             // The connection works, with the autocommit it was asked for.
             t.execute(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (?, 'ahead')"), {rt::bind(qint16(1))});
             ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText.toStdString();
@@ -324,6 +320,6 @@ TEST(ConnectAhead, TakenOverOnlyWithTheSameSettings)
             t.rollback();
         }
         source.exec(QStringLiteral("DELETE FROM faq"));
-        EXPECT_EQ(settle("0"), QStringLiteral("0"));
+        EXPECT_EQ(settle(0), 0);
     }
 }

@@ -277,6 +277,18 @@ QStringList ThrowawayDataSource::column(const QString& sql, const QVariantList& 
     return texts;
 }
 
+QStringList ThrowawayDataSource::programSessions() const
+{
+    return column(QStringLiteral("SELECT pid::text FROM pg_stat_activity "
+                                 "WHERE datname = current_database() AND usename = 'mirt' ORDER BY pid"));
+}
+
+QStringList ThrowawayDataSource::programSessionsInATransaction() const
+{
+    return column(QStringLiteral("SELECT pid::text FROM pg_stat_activity WHERE datname = current_database() "
+                                 "AND usename = 'mirt' AND state LIKE 'idle in transaction%' ORDER BY pid"));
+}
+
 std::optional<QString> ThrowawayDataSource::scalar(const QString& sql, const QVariantList& values) const
 {
     const auto first = rows(sql, values, 1);

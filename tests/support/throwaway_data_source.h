@@ -50,6 +50,11 @@ public:
     void dropSession();
     // The first column of every row; null as a null QString.
     QStringList column(const QString& sql, const QVariantList& values = {}) const;
+    // PostgreSQL: the server processes of the program's role on this
+    // database, in order (other tests' sessions share the role, not the
+    // database); and those of them that sit in an open transaction.
+    QStringList programSessions() const;
+    QStringList programSessionsInATransaction() const;
 
 private:
     void openPostgreSQL(Schema schema);

@@ -148,6 +148,13 @@ void fill(int count)
     require(connection.commit(), "commit");
 }
 
+void fillSettled(const ThrowawayDataSource& source, int count)
+{
+    fill(count);
+    if (source.backend() == ThrowawayDataSource::Backend::PostgreSQL)
+        source.exec(QStringLiteral("VACUUM ANALYZE faq"));
+}
+
 QString databaseName()
 {
     odbc::Connection connection;

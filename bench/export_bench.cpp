@@ -156,7 +156,7 @@ int main(int argc, char** argv)
             return 77;
         }
         ThrowawayDataSource source(backend);
-        bench::fill(largestTable);
+        bench::fillSettled(source, largestTable);
         run(source, repetitions, resultsFile);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "export_bench: %s\n", e.what());

@@ -664,7 +664,7 @@ int main(int argc, char** argv)
         }
         ThrowawayDataSource source(options.backend);
         const auto fillStart = Clock::now();
-        bench::fill(largestTable);
+        bench::fillSettled(source, largestTable);
         std::fprintf(stderr, "program_bench: %d entries stored on %s in %.1f s\n", largestTable,
                      qPrintable(ThrowawayDataSource::name(options.backend)), msSince(fillStart) / 1000);
         Bench bench(options, source);

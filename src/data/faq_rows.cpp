@@ -467,17 +467,20 @@ odbc::Outcome load(const rt::ConnectionSettings& settings, std::vector<Row>& row
     return outcome;
 }
 
-// SQLite's count of the changes that other connections committed to the
-// database file, as this connection sees it now; empty when it cannot tell.
-QString dataVersion(odbc::Connection& connection)
+// The first value the statement gives, as text; empty on failure.
+QString firstText(odbc::Connection& connection, const QString& sql)
 {
     odbc::Outcome outcome;
     std::optional<odbc::Statement> s = connection.statement(outcome);
-    std::optional<QString> version;
-    if (s && s->executeDirect(QStringLiteral("PRAGMA data_version")).status == 0 && s->fetch().status == 0)
-        s->getText(1, version);
-    return version.value_or(QString());
+    std::optional<QString> text;
+    if (s && s->executeDirect(sql).status == 0 && s->fetch().status == 0)
+        s->getText(1, text);
+    return text.value_or(QString());
 }
+
+// SQLite's count of the changes that other connections committed to the
+// database file, as this connection sees it now; empty when it cannot tell.
+QString dataVersion(odbc::Connection& connection) { return firstText(connection, QStringLiteral("PRAGMA data_version")); }
 
 // The lowest and highest rowid of faq as the connection's read sees them;
 // nullopt for an empty table and on failure (a table without rowids, say).
@@ -603,8 +606,11 @@ std::optional<odbc::Outcome> loadInHalves(const rt::ConnectionSettings& settings
 // of, and so holds half of them at most (3 MiB less at the peak for the
 // largest table), for a second statement's 10 ms. The entries come half by
 // half, each half as the server finds them. A server that cannot be set so
-// is read in one piece.
-odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, const Plan& plan)
+// is read in one piece. With `state`, what the transaction sees is taken
+// into it first (serverStateSql), and so is what the halves see; it is left
+// empty where the server cannot tell.
+odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, const Plan& plan,
+                                       QString* state = nullptr)
 {
     odbc::Connection& connection = taken.connection;
     odbc::Outcome outcome;
@@ -613,6 +619,14 @@ odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, 
     if (outcome.status < 0) {
         connection.rollback();
         return loadOver(taken, rows, plan, 512);
+    }
+    if (state) {
+        *state = firstText(connection, serverStateSql);
+        if (state->isEmpty()) {
+            // Its failure may have ended the transaction: read in one of its own.
+            connection.rollback();
+            return loadOneHalfAfterTheOther(taken, rows, plan);
+        }
     }
     std::vector<Row> read;
     outcome = readOver(taken, read, plan, 512, Range{Range::Part::UpTo, numberSplit, Range::Key::Number});
@@ -632,15 +646,17 @@ odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, 
 // the rows it reads, so the second read's memory is small, where reading
 // every entry in two would hold two sets of the driver's rows and arrays at
 // once (some 7 MiB more at the peak for the largest table).
+// With `serverState`, a server's read takes what it sees into it (see
+// loadOneHalfAfterTheOther); it is left as it is on any other product.
 odbc::Outcome loadEvery(const rt::ConnectionSettings& settings, Leftover& taken, std::vector<Row>& rows,
-                        const Plan& plan)
+                        const Plan& plan, QString* serverState = nullptr)
 {
     const rt::Product product = rt::productOf(taken.connection);
     if (plan.filters() && product == rt::Product::SQLite)
         if (std::optional<odbc::Outcome> outcome = loadInHalves(settings, taken, rows, plan))
             return *outcome;
     if (product == rt::Product::PostgreSQL)
-        return loadOneHalfAfterTheOther(taken, rows, plan);
+        return loadOneHalfAfterTheOther(taken, rows, plan, serverState);
     return loadOver(taken, rows, plan, 512);
 }
 
@@ -728,7 +744,7 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
                 read->version = dataVersion(connection);
         }
         rows.clear();
-        return loadEvery(settings, over, rows, Plan(nullptr));
+        return loadEvery(settings, over, rows, Plan(nullptr), &read->version);
     });
     if (outcome.status < 0)
         return outcome;
@@ -757,11 +773,41 @@ void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<
     }
 }
 
-bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings)
+void endRead(Snapshot& snapshot, std::unique_ptr<Spare>& spare)
 {
+    snapshot.kept.statement.reset();
+    if (!snapshot.file && snapshot.kept.connection.isOpen())
+        spare = spareOf(snapshot.settings, std::move(snapshot.kept));
+}
+
+namespace {
+
+// Whether the server is still where the snapshot's read found it, asked
+// over the spare or a new connection, which is the spare afterwards.
+bool serverStillAt(const Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare)
+{
+    Leftover over;
+    std::unique_ptr<Spare> offered = std::move(spare);
+    if (offered && offered->settings == settings && offered->connection.isOpen())
+        over.connection = std::move(offered->connection);
+    else if (settings.open(over.connection).status < 0)
+        return false;
+    const QString now = firstText(over.connection, serverStateSql);
+    over.connection.rollback();
+    spare = spareOf(settings, std::move(over));
+    return !now.isEmpty() && now == snapshot.version;
+}
+
+} // namespace
+
+bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare)
+{
+    if (!snapshot.vouchable() || snapshot.settings != settings)
+        return false;
+    if (!snapshot.file)
+        return serverStillAt(snapshot, settings, spare);
     odbc::Connection& connection = snapshot.kept.connection;
-    if (!snapshot.vouchable() || snapshot.settings != settings || !connection.isOpen() ||
-        rt::identify(settings.databaseFile()) != snapshot.file)
+    if (!connection.isOpen() || rt::identify(settings.databaseFile()) != snapshot.file)
         return false;
     snapshot.kept.statement.reset();
     const QString version = dataVersion(connection);

@@ -73,15 +73,19 @@ struct Leftover {
 };
 
 // Every entry as one read found them, and the connection they were read
-// over, kept to tell later whether the database still holds exactly these:
+// over, kept to tell later whether the database still holds exactly these.
 // SQLite counts the changes other connections commit to a database file
-// (PRAGMA data_version), and that count is taken in the read.
+// (PRAGMA data_version); a PostgreSQL server tells which transactions have
+// ended and which run (its snapshot), and when it started. Either is taken in
+// the read.
 struct Snapshot {
     rt::ConnectionSettings settings;
     std::shared_ptr<const std::vector<Row>> rows;
-    Leftover kept;  // the connection; the statement until the rows are shown
-    std::optional<rt::FileIdentity> file;  // the database file it opened
-    QString version;  // empty where the database keeps no count (any product but SQLite)
+    // The connection; the statement until the rows are shown. A server's
+    // read hands its connection on as the spare then (see endRead).
+    Leftover kept;
+    std::optional<rt::FileIdentity> file;  // the SQLite database file it opened; empty on a server
+    QString version;  // empty where the database cannot tell (any product but these two)
 
     // Whether stillCurrent() can ever vouch for the rows.
     bool vouchable() const { return !version.isEmpty(); }
@@ -115,11 +119,17 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
 void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<Snapshot>& snapshot,
                         std::unique_ptr<Spare>& spare);
 
+// Once the snapshot's rows are shown: the driver's copy of them is let go
+// of, and a server's connection becomes the spare, which is let go of in
+// its turn when no read comes for a while. SQLite's stays with the snapshot.
+void endRead(Snapshot& snapshot, std::unique_ptr<Spare>& spare);
+
 // Whether the grid's select, run now with these settings, would read exactly
 // the snapshot's rows: the same settings, the same database file under the
 // data source's name, and no change committed to it since. Asks the
-// database; false on any doubt.
-bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings);
+// database (a server over the spare or a new connection, which is the spare
+// afterwards); false on any doubt.
+bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare);
 
 // Whether the filter looks only in the texts a listed row holds (address
 // and lot), so that it can pick from listed rows instead of a new read.

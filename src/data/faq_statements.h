@@ -31,6 +31,12 @@ inline const QString highestNumberInRangeSql = QStringLiteral("SELECT MAX(rbr) F
 // for that transaction only (a pooler may hand the server's connection to
 // someone else after it).
 inline const QString oneStateReadSql = QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+// What a PostgreSQL server's transaction sees, as one text: its snapshot (the
+// transactions ended and still running) and when the server started. The
+// same text later means no transaction has changed anything since, on the
+// same server, not one restarted or put in its place.
+inline const QString serverStateSql = QStringLiteral(
+    "SELECT pg_current_snapshot()::text || ' ' || extract(epoch FROM pg_postmaster_start_time())::text");
 inline const QString wholeEntrySql =
     QStringLiteral("SELECT adresa, pitanje, datum, proizvod, lot, odgovor FROM faq WHERE rbr = ?");
 

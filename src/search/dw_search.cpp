@@ -262,7 +262,7 @@ long dw_search::retrieve(const search::Filter& filter)
                 // still holds exactly those rows; one that does not goes
                 // before anything new is read. (Let go of beside the new read
                 // instead, it saved 2 ms and added 0.7 MiB to the peak.)
-                if (last && !faq::stillCurrent(*last, settings))
+                if (last && !faq::stillCurrent(*last, settings, ahead->spare))
                     last.reset();
                 if (last && filter.listsEverything()) {
                     read->rows = last->rows;
@@ -299,7 +299,7 @@ long dw_search::retrieve(const search::Filter& filter)
                     ahead->spare = faq::spareOf(settings, std::move(*read->leftover));
                 read->leftover.reset();
                 if (ahead->snapshot)
-                    ahead->snapshot->kept.statement.reset();
+                    faq::endRead(*ahead->snapshot, ahead->spare);
             });
             spareExpiry_->start(spareKeptFor);
         } else {

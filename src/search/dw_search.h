@@ -62,7 +62,8 @@ public:
     // (faq::prepareFirstSearch): on SQLite every entry is read ahead, and a
     // retrieval lists that listing again, or picks from it for criteria on
     // address and lot, while the database says nothing changed since it was
-    // read (faq::stillCurrent); on a server the log-in is made ahead.
+    // read (faq::stillCurrent); on a server the log-in is made ahead, and
+    // the listings after the first serve in the same way.
     std::function<std::optional<rt::ConnectionSettings>()> firstSearchSettings;
 
 signals:

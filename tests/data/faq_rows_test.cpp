@@ -249,53 +249,70 @@ TEST_P(grid_rows, FailuresCarryTheDriversTextAndLeaveTheRowsAlone)
 }
 
 // A listing stands for a new read only while nothing could tell them apart:
-// any change committed by another connection, another file under the data
-// source's name or other settings make a new read necessary.
-TEST(grid_rows_snapshot, StillCurrentOnlyWhileNothingChanged)
+// any change committed by another connection, even one begun before the
+// listing's read, another file under the data source's name or other
+// settings make a new read necessary. A server counts any transaction that
+// wrote, even one that changed nothing.
+TEST_P(grid_rows, StillCurrentOnlyWhileNothingChanged)
 {
+    std::optional<Writer> writer;  // a change of another program's, in a transaction it holds open
     struct Case {
         const char* what;
-        std::function<void(ThrowawayDataSource&, rt::ConnectionSettings&)> meanwhile;
-        bool current;
+        std::function<void(rt::ConnectionSettings&)> meanwhile;
+        bool current, currentOnAServer;
+        std::function<void()> before = [] {};
     };
-    const auto exec = [](const char* sql) {
-        return [sql](ThrowawayDataSource& source, rt::ConnectionSettings&) { source.exec(QString::fromLatin1(sql)); };
+    const auto exec = [this](const char* sql) {
+        return [this, sql](rt::ConnectionSettings&) { source().exec(QString::fromLatin1(sql)); };
     };
-    const Case cases[] = {
-        {"nothing", [](ThrowawayDataSource&, rt::ConnectionSettings&) {}, true},
-        {"a read by another connection", exec("SELECT count(*) FROM faq"), true},
-        {"an update that changes nothing", exec("UPDATE faq SET lot = lot"), true},
-        {"an entry added", exec("INSERT INTO faq (rbr, adresa) VALUES (3, 'three')"), false},
-        {"a text changed, same length", exec("UPDATE faq SET lot = 'L2' WHERE rbr = 1"), false},
-        {"an entry deleted", exec("DELETE FROM faq WHERE rbr = 2"), false},
-        {"other settings", [](ThrowawayDataSource&, rt::ConnectionSettings& s) { s.autoCommit = true; }, false},
-        // Last: the fixture's own session stays with the file it opened.
-        {"the file replaced by a copy of itself",
-         [](ThrowawayDataSource& source, rt::ConnectionSettings&) {
-             const QString file = source.databaseFile();
-             ASSERT_TRUE(QFile::copy(file, file + QStringLiteral(".copy")));
-             ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
-                                QFile::encodeName(file).constData()),
-                       0);
-         },
-         false},
+    const std::vector<Case> cases = {
+        {"nothing", [](rt::ConnectionSettings&) {}, true, true},
+        {"a read by another connection", exec("SELECT count(*) FROM faq"), true, true},
+        {"an update that changes nothing", exec("UPDATE faq SET lot = lot"), true, false},
+        {"an entry added", exec("INSERT INTO faq (rbr, adresa) VALUES (3, 'three')"), false, false},
+        {"a text changed, same length", exec("UPDATE faq SET lot = 'L2' WHERE rbr = 1"), false, false},
+        {"an entry deleted", exec("DELETE FROM faq WHERE rbr = 2"), false, false},
+        {"an entry added, not committed yet", [&](rt::ConnectionSettings&) { writer.emplace().add(4, QStringLiteral("four"), {}); },
+         true, true},
+        {"an entry added before the read, committed after", [&](rt::ConnectionSettings&) { writer->commit(); }, false,
+         false, [&] { writer.emplace().add(5, QStringLiteral("five"), {}); }},
+        {"other settings", [](rt::ConnectionSettings& s) { s.autoCommit = true; }, false, false},
     };
-    ThrowawayDataSource source(Backend::SQLite);
-    for (const Case& c : cases) {
+    const auto check = [&](const Case& c) {
         SCOPED_TRACE(c.what);
-        source.exec(QStringLiteral("DELETE FROM faq; "
-                                   "INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
+        source().exec(QStringLiteral("DELETE FROM faq"));
+        source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
+        c.before();
         std::unique_ptr<faq::Snapshot> snapshot;
-        std::unique_ptr<faq::Spare> none;
-        ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, none).ok());
+        std::unique_ptr<faq::Spare> spare;
+        ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, spare).ok());
         ASSERT_TRUE(snapshot && snapshot->vouchable());
         EXPECT_EQ(snapshot->rows->size(), 2u);
+        faq::endRead(*snapshot, spare);
         rt::ConnectionSettings now = settings();
-        c.meanwhile(source, now);
-        EXPECT_EQ(faq::stillCurrent(*snapshot, now), c.current);
+        c.meanwhile(now);
+        EXPECT_EQ(faq::stillCurrent(*snapshot, now, spare), either(c.current, c.currentOnAServer));
+        writer.reset();
         // Asking holds nothing: another program can still write.
-        source.exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
-    }
+        if (backend() == Backend::PostgreSQL) {
+            EXPECT_EQ(source().programSessionsInATransaction(), QStringList());
+        }
+        source().exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
+    };
+    for (const Case& c : cases)
+        check(c);
+    if (backend() == Backend::PostgreSQL)
+        return;
+    // Last: the fixture's own session stays with the file it opened.
+    check({"the file replaced by a copy of itself",
+           [this](rt::ConnectionSettings&) {
+               const QString file = source().databaseFile();
+               ASSERT_TRUE(QFile::copy(file, file + QStringLiteral(".copy")));
+               ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
+                                  QFile::encodeName(file).constData()),
+                         0);
+           },
+           false, false});
     // Opening costs little here, and a snapshot keeps its own: no spare.
     std::vector<faq::Row> rows;
     std::unique_ptr<faq::Leftover> leftover;
@@ -349,9 +366,11 @@ TEST_P(grid_rows, AReadInTwoHalvesSeesOneStateOfTheTable)
     EXPECT_EQ(holders, (std::set<qint64>{1, 30000}));
 }
 
-// On a server a read's connection is kept for the next read with the same
-// settings; one lost meanwhile costs a second try, never a failure.
-TEST(grid_rows_snapshot, OnAServerNeverVouchedForAndTheConnectionServesTheNextRead)
+// On a server a read's connection is kept for the next question whether its
+// listing still stands and for the next read with the same settings; one
+// lost meanwhile makes the listing be read again, with a second try at the
+// connection, never a failure.
+TEST(grid_rows_snapshot, OnAServerTheConnectionServesTheNextQuestionAndRead)
 {
     SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
     ThrowawayDataSource source(Backend::PostgreSQL);
@@ -359,21 +378,24 @@ TEST(grid_rows_snapshot, OnAServerNeverVouchedForAndTheConnectionServesTheNextRe
     std::unique_ptr<faq::Spare> spare;
     std::unique_ptr<faq::Snapshot> snapshot;
     ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, spare).ok());
-    EXPECT_FALSE(snapshot->vouchable());
-    EXPECT_FALSE(faq::stillCurrent(*snapshot, settings()));
-    spare = faq::spareOf(settings(), std::move(snapshot->kept));
+    EXPECT_TRUE(snapshot->vouchable());
+    faq::endRead(*snapshot, spare);
     ASSERT_TRUE(spare);
+    EXPECT_FALSE(snapshot->kept.connection.isOpen()) << "handed on, not kept beside the spare";
 
     struct Case {
         const char* what;
         const char* meanwhile;
+        bool current;
     };
-    for (const Case& c : {Case{"kept", nullptr},
+    for (const Case& c : {Case{"kept", nullptr, true},
                           Case{"lost", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                       "WHERE datname = current_database() AND usename = 'mirt'"}}) {
+                                       "WHERE datname = current_database() AND usename = 'mirt'", false}}) {
         SCOPED_TRACE(c.what);
         if (c.meanwhile)
             source.exec(QString::fromLatin1(c.meanwhile));
+        EXPECT_EQ(faq::stillCurrent(*snapshot, settings(), spare), c.current);
+        EXPECT_TRUE(spare) << "asked over it, and kept";
         std::vector<faq::Row> rows;
         std::unique_ptr<faq::Leftover> leftover;
         const odbc::Outcome outcome = faq::loadRows(settings(), rows, nullptr, leftover, spare);

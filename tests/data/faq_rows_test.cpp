@@ -408,3 +408,25 @@ TEST(grid_rows_snapshot, OnAServerTheConnectionServesTheNextQuestionAndRead)
         EXPECT_EQ(source.programSessionsInATransaction(), QStringList());
     }
 }
+
+// A server that does not say what its transactions see (here the program's
+// login may not ask) is read at every Search, as well as ever: also where a
+// failed statement leaves the transaction failed (psqlODBC's Protocol 7.4-0).
+TEST(grid_rows_snapshot, AServerThatCannotTellIsReadEveryTime)
+{
+    SKIP_UNLESS_POSTGRESQL(ThrowawayDataSource::unavailable(Backend::PostgreSQL));
+    ThrowawayDataSource source(Backend::PostgreSQL);
+    source.exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (1, 'one'), (30000, 'far')"));
+    source.exec(QStringLiteral("REVOKE EXECUTE ON FUNCTION pg_current_snapshot() FROM PUBLIC"));
+    rt::ConnectionSettings rollingBackAll = settings();
+    rollingBackAll.dbParm =
+        QStringLiteral("ConnectString='%1;Protocol=7.4-0'").arg(ThrowawayDataSource::connectString());
+    std::unique_ptr<faq::Spare> spare;
+    std::unique_ptr<faq::Snapshot> snapshot;
+    const odbc::Outcome outcome = faq::readSnapshot(rollingBackAll, snapshot, spare);
+    ASSERT_TRUE(outcome.ok()) << outcome.errorText().toStdString();
+    EXPECT_EQ(snapshot->rows->size(), 2u);
+    EXPECT_FALSE(snapshot->vouchable());
+    EXPECT_FALSE(faq::stillCurrent(*snapshot, rollingBackAll, spare));
+    EXPECT_EQ(source.programSessionsInATransaction(), QStringList());
+}

@@ -2,6 +2,7 @@
 // user actions, and any text stored and read back unchanged.
 
 #include "dialogs/w_da_ne.h"
+#include "runtime/transaction.h"
 #include "support/dialog_driver.h"
 #include "support/full_session.h"
 #include "support/on_each_backend.h"
@@ -13,6 +14,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -108,6 +111,46 @@ TEST_P(Program, TheFirstSearchListsWhatIsThereAtTheClick)
         program->click(program->search().cb_search);
         EXPECT_EQ(program->search().dw_search->rowCount(), changed ? 3 : 2);
     }
+}
+
+// So does every later one, whether a listing made before may serve for it
+// or not: after no change, after another program's, and after one that
+// program began before the last Search and committed after it.
+TEST_P(Program, EverySearchListsWhatIsThereAtTheClick)
+{
+    rt::Transaction other;  // another program, its transaction held open across a Search
+    other.DBMS = QStringLiteral("ODBC");
+    other.DBParm = QStringLiteral("ConnectString='%1'").arg(ThrowawayDataSource::connectString());
+    other.connect();
+    ASSERT_EQ(other.SQLCode, 0) << other.SQLErrText.toStdString();
+    const auto exec = [this](const char* sql) { return [this, sql] { source().exec(QString::fromLatin1(sql)); }; };
+    const auto otherDoes = [&other](const char* sql) {
+        return [&other, sql] {
+            other.execute(QString::fromLatin1(sql));
+            EXPECT_EQ(other.SQLCode, 0) << other.SQLErrText.toStdString();
+        };
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> meanwhile;
+        long listed;
+    };
+    const Step steps[] = {
+        {"first", [] {}, 2},
+        {"nothing changed", [] {}, 2},
+        {"an entry added", exec("INSERT INTO faq (rbr, adresa) VALUES (3, 'three')"), 3},
+        {"an entry added, not committed yet", otherDoes("INSERT INTO faq (rbr, adresa) VALUES (4, 'four')"), 3},
+        {"that entry committed", [&other] { other.commit(); }, 4},
+        {"nothing changed again", [] {}, 4},
+        {"an entry deleted", exec("DELETE FROM faq WHERE rbr = 1"), 3},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.meanwhile();
+        program->click(program->search().cb_search);
+        EXPECT_EQ(program->search().dw_search->rowCount(), step.listed);
+    }
+    EXPECT_TRUE(program->boxes().empty());
 }
 
 TEST_P(Program, AnyTextIsStoredAndReadBackUnchanged)

@@ -677,15 +677,24 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 
 namespace {
 
+// The spare's connection where it was made with these settings and is
+// still open, else none; the spare is used up either way.
+odbc::Connection takeSpare(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare)
+{
+    const std::unique_ptr<Spare> offered = std::move(spare);
+    if (offered && offered->settings == settings && offered->connection.isOpen())
+        return std::move(offered->connection);
+    return {};
+}
+
 // Runs `read` over the spare when it has these settings, and over a new
 // connection when there is none or that read failed; `taken` ends up with
 // the connection read over.
 odbc::Outcome overSpareOrNew(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare, Leftover& taken,
                              const std::function<odbc::Outcome(Leftover&)>& read)
 {
-    std::unique_ptr<Spare> offered = std::move(spare);
-    if (offered && offered->settings == settings && offered->connection.isOpen()) {
-        taken.connection = std::move(offered->connection);
+    taken.connection = takeSpare(settings, spare);
+    if (taken.connection.isOpen()) {
         if (const odbc::Outcome outcome = read(taken); outcome.ok())
             return outcome;
         // Lost meanwhile, most likely (a restarted server, a dropped
@@ -787,10 +796,8 @@ namespace {
 bool serverStillAt(const Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare)
 {
     Leftover over;
-    std::unique_ptr<Spare> offered = std::move(spare);
-    if (offered && offered->settings == settings && offered->connection.isOpen())
-        over.connection = std::move(offered->connection);
-    else if (settings.open(over.connection).status < 0)
+    over.connection = takeSpare(settings, spare);
+    if (!over.connection.isOpen() && settings.open(over.connection).status < 0)
         return false;
     const QString now = firstText(over.connection, serverStateSql);
     over.connection.rollback();

@@ -1,10 +1,14 @@
 #include "runtime/odbc.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <mutex>
 #include <odbcinst.h>
+#include <utility>
 
 namespace odbc {
 
@@ -38,6 +42,66 @@ void prepareDriverLibraries(const QString& dataSource)
         if (const auto config = reinterpret_cast<Config>(dlsym(sqlite, "sqlite3_config")))
             config(configMemoryStatistics, 0);
     }
+}
+
+namespace {
+
+QString driverSetting(const QString& driver, const char* key)
+{
+    char value[4096] = {};
+    const QByteArray section = driver.toUtf8();
+    if (SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbcinst.ini") <= 0)
+        return {};
+    return QString::fromUtf8(value);
+}
+
+// The folder the driver manager looks in for a driver named without one:
+// odbc/ beside its own library (Debian's /usr/lib/<triplet>/odbc).
+QString driverFolder()
+{
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&SQLAllocHandle), &info) || !info.dli_fname)
+        return {};
+    return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath() + QLatin1String("/odbc");
+}
+
+} // namespace
+
+QString driverLibrary(const QString& dataSource)
+{
+    QString file = dataSourceSetting(dataSource, "Driver");
+    if (!file.isEmpty() && !file.startsWith(QLatin1Char('/'))) {
+        const QString driver = file;
+        file = driverSetting(driver, "Driver64");
+        if (file.isEmpty())
+            file = driverSetting(driver, "Driver");
+    }
+    if (file.isEmpty())
+        return {};
+    if (!file.contains(QLatin1Char('/')))
+        file = driverFolder() + QLatin1Char('/') + file;
+    return QFileInfo(file).isFile() ? file : QString();
+}
+
+QString loadDriverLibrary(const QString& dataSource)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    Q_UNUSED(dataSource);
+    return {};
+#else
+    static std::mutex mutex;
+    static bool tried = false;
+    const std::lock_guard lock(mutex);
+    if (std::exchange(tried, true))
+        return {};
+    const QString file = driverLibrary(dataSource);
+    if (!QFileInfo(file).fileName().startsWith(QLatin1String("psqlodbc")))
+        return {};
+    // Left loaded: the driver manager's own load of it is then a count.
+    if (!dlopen(QFile::encodeName(file).constData(), RTLD_LAZY | RTLD_LOCAL | RTLD_DEEPBIND))
+        return {};
+    return file;
+#endif
 }
 
 std::u16string toWide(const QString& text)

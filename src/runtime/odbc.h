@@ -63,6 +63,24 @@ QString dataSourceSetting(const QString& dataSource, const char* key);
 //   grid's reads) would take turns at that lock for every row. Switched off
 //   where the data source's driver is SQLite's.
 void prepareDriverLibraries(const QString& dataSource);
+
+// The file of the data source's driver, found as the driver manager finds
+// it: the data source's Driver is the file, or names a driver whose Driver64
+// or Driver in odbcinst.ini is; a bare file name lies in the driver
+// manager's folder of drivers. Empty where any of it is missing.
+QString driverLibrary(const QString& dataSource);
+
+// psqlODBC brings 23 libraries (libpq, OpenSSL, Kerberos, LDAP, GnuTLS),
+// most of them bound in full as they load. Loaded by the driver manager,
+// each of their 11 000 symbols is looked for first in all of the program's
+// own libraries, Qt's and the 40 they need, and only then among their own:
+// the larger part of a log-in's processor time at start, taken from the
+// window's. Where the data source's driver is psqlODBC, this loads it first
+// with its own libraries searched first; the driver manager then finds it
+// loaded. Returns the file so loaded, or an empty text where nothing was
+// (another driver; a build with the address sanitizer, which refuses such a
+// load). Loaded once a process, on the thread that calls it.
+QString loadDriverLibrary(const QString& dataSource);
 std::u16string toWide(const QString& text);
 
 struct HandleDeleter {

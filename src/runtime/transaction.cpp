@@ -230,6 +230,7 @@ odbc::Outcome ConnectionSettings::open(odbc::Connection& connection) const
     const QString text = connectString();
     if (text.isEmpty())
         return odbc::failure(QStringLiteral("IM002"), QStringLiteral("No ODBC connection string was given."));
+    odbc::loadDriverLibrary(dataSourceName());
     odbc::Outcome outcome = connection.open(text, autoCommit, driverSeconds(waitLimit));
     addFileFindings(outcome, odbc::dataSourceSetting(dataSourceName(), "Database"));
     return outcome;

@@ -4,6 +4,11 @@
 #include "runtime/transaction.h"
 #include "support/on_each_backend.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -322,4 +327,37 @@ TEST(ConnectAhead, TakenOverOnlyWithTheSameSettings)
         source.exec(QStringLiteral("DELETE FROM faq"));
         EXPECT_EQ(settle(0), 0);
     }
+}
+
+// PostgreSQL's driver is loaded ahead of the driver manager, its own
+// libraries searched first: the driver manager must find that copy and use
+// it, and it must work. Other drivers are left to the driver manager. The
+// drivers are named by file alone, as Debian's odbcinst.ini names them.
+TEST_P(TransactionOn, TheDriverLoadedAheadIsTheOneThatConnects)
+{
+    const QString odbcinst = qEnvironmentVariable("ODBCSYSINI") + QStringLiteral("/odbcinst.ini");
+    QFile file(odbcinst);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString drivers = QString::fromUtf8(file.readAll());
+    file.close();
+    drivers.replace(QRegularExpression(QStringLiteral("Driver = /.*/")), QStringLiteral("Driver = "));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(drivers.toUtf8());
+    file.close();
+    source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa) VALUES (1, 'a'), (2, 'b')"));
+
+    QProcess check;
+    check.start(QStringLiteral(VETFAQ_DRIVER_LOAD_CHECK), {});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    QMap<QString, QString> printed;
+    for (const QString& line : QString::fromLocal8Bit(check.readAllStandardOutput()).split(QLatin1Char('\n')))
+        printed.insert(line.section(QLatin1Char(' '), 0, 0), line.section(QLatin1Char(' '), 1));
+    SCOPED_TRACE(check.readAllStandardError().toStdString());
+    EXPECT_TRUE(QFileInfo(printed[QStringLiteral("driver")])
+                    .fileName()
+                    .startsWith(either(QStringLiteral("libsqlite3odbc"), QStringLiteral("psqlodbcw"))))
+        << printed[QStringLiteral("driver")].toStdString();
+    EXPECT_EQ(printed[QStringLiteral("loaded")], either(QString(), printed[QStringLiteral("driver")]));
+    EXPECT_EQ(printed[QStringLiteral("copies")], QStringLiteral("1"));
+    EXPECT_EQ(printed[QStringLiteral("entries")], QStringLiteral("2"));
 }

@@ -19,13 +19,24 @@ QString fromWide(const SQLWCHAR* text, std::size_t length)
     return QString(reinterpret_cast<const QChar*>(text), static_cast<qsizetype>(length));
 }
 
-QString dataSourceSetting(const QString& dataSource, const char* key)
+namespace {
+
+// A setting of a section of odbc.ini or odbcinst.ini, as the driver manager
+// reads it; empty when it has none.
+QString iniSetting(const QString& section, const char* key, const char* file)
 {
     char value[4096] = {};
-    const QByteArray section = dataSource.toUtf8();
-    if (dataSource.isEmpty() || SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini") <= 0)
+    const QByteArray name = section.toUtf8();
+    if (section.isEmpty() || SQLGetPrivateProfileString(name.constData(), key, "", value, sizeof value, file) <= 0)
         return {};
     return QString::fromUtf8(value);
+}
+
+} // namespace
+
+QString dataSourceSetting(const QString& dataSource, const char* key)
+{
+    return iniSetting(dataSource, key, "odbc.ini");
 }
 
 void prepareDriverLibraries(const QString& dataSource)
@@ -46,15 +57,6 @@ void prepareDriverLibraries(const QString& dataSource)
 
 namespace {
 
-QString driverSetting(const QString& driver, const char* key)
-{
-    char value[4096] = {};
-    const QByteArray section = driver.toUtf8();
-    if (SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbcinst.ini") <= 0)
-        return {};
-    return QString::fromUtf8(value);
-}
-
 // The folder the driver manager looks in for a driver named without one:
 // odbc/ beside its own library (Debian's /usr/lib/<triplet>/odbc).
 QString driverFolder()
@@ -72,9 +74,9 @@ QString driverLibrary(const QString& dataSource)
     QString file = dataSourceSetting(dataSource, "Driver");
     if (!file.isEmpty() && !file.startsWith(QLatin1Char('/'))) {
         const QString driver = file;
-        file = driverSetting(driver, "Driver64");
+        file = iniSetting(driver, "Driver64", "odbcinst.ini");
         if (file.isEmpty())
-            file = driverSetting(driver, "Driver");
+            file = iniSetting(driver, "Driver", "odbcinst.ini");
     }
     if (file.isEmpty())
         return {};

@@ -278,26 +278,35 @@ TEST_P(grid_rows, StillCurrentOnlyWhileNothingChanged)
          false, [&] { writer.emplace().add(5, QStringLiteral("five"), {}); }},
         {"other settings", [](rt::ConnectionSettings& s) { s.autoCommit = true; }, false, false},
     };
+    // A server's snapshot moves with any transaction that ends on it, and
+    // other tests share the test server: a listing expected to stand there
+    // gets up to twenty tries, each with a read of its own.
     const auto check = [&](const Case& c) {
         SCOPED_TRACE(c.what);
-        source().exec(QStringLiteral("DELETE FROM faq"));
-        source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
-        c.before();
-        std::unique_ptr<faq::Snapshot> snapshot;
-        std::unique_ptr<faq::Spare> spare;
-        ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, spare).ok());
-        ASSERT_TRUE(snapshot && snapshot->vouchable());
-        EXPECT_EQ(snapshot->rows->size(), 2u);
-        faq::endRead(*snapshot, spare);
-        rt::ConnectionSettings now = settings();
-        c.meanwhile(now);
-        EXPECT_EQ(faq::stillCurrent(*snapshot, now, spare), either(c.current, c.currentOnAServer));
-        writer.reset();
-        // Asking holds nothing: another program can still write.
-        if (backend() == Backend::PostgreSQL) {
-            EXPECT_EQ(source().programSessionsInATransaction(), QStringList());
+        const bool expected = either(c.current, c.currentOnAServer);
+        const int tries = expected && backend() == Backend::PostgreSQL ? 20 : 1;
+        bool current = !expected;
+        for (int attempt = 0; attempt < tries && current != expected; ++attempt) {
+            source().exec(QStringLiteral("DELETE FROM faq"));
+            source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'one', 'L1'), (2, 'two', NULL)"));
+            c.before();
+            std::unique_ptr<faq::Snapshot> snapshot;
+            std::unique_ptr<faq::Spare> spare;
+            ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, spare).ok());
+            ASSERT_TRUE(snapshot && snapshot->vouchable());
+            EXPECT_EQ(snapshot->rows->size(), 2u);
+            faq::endRead(*snapshot, spare);
+            rt::ConnectionSettings now = settings();
+            c.meanwhile(now);
+            current = faq::stillCurrent(*snapshot, now, spare);
+            writer.reset();
+            // Asking holds nothing: another program can still write.
+            if (backend() == Backend::PostgreSQL) {
+                EXPECT_EQ(source().programSessionsInATransaction(), QStringList());
+            }
+            source().exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
         }
-        source().exec(QStringLiteral("UPDATE faq SET adresa = adresa"));
+        EXPECT_EQ(current, expected);
     };
     for (const Case& c : cases)
         check(c);
@@ -394,7 +403,15 @@ TEST(grid_rows_snapshot, OnAServerTheConnectionServesTheNextQuestionAndRead)
         SCOPED_TRACE(c.what);
         if (c.meanwhile)
             source.exec(QString::fromLatin1(c.meanwhile));
-        EXPECT_EQ(faq::stillCurrent(*snapshot, settings(), spare), c.current);
+        bool current = faq::stillCurrent(*snapshot, settings(), spare);
+        // Any transaction that ends on the shared test server moves its
+        // snapshot: a listing expected to stand gets up to twenty reads.
+        for (int tries = 1; c.current && !current && tries < 20; ++tries) {
+            ASSERT_TRUE(faq::readSnapshot(settings(), snapshot, spare).ok());
+            faq::endRead(*snapshot, spare);
+            current = faq::stillCurrent(*snapshot, settings(), spare);
+        }
+        EXPECT_EQ(current, c.current);
         EXPECT_TRUE(spare) << "asked over it, and kept";
         std::vector<faq::Row> rows;
         std::unique_ptr<faq::Leftover> leftover;

@@ -26,6 +26,7 @@
 #include "process.h"
 #include "window_click.h"
 #include "runtime/fonts_ahead.h"
+#include "runtime/session_bus_ahead.h"
 #include "runtime/script.h"
 #include "runtime/trace.h"
 #include "runtime/waiting.h"
@@ -121,6 +122,7 @@ int main(int argc, char** argv)
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     fonts.join();
+    rt::SessionBusAhead bus;
     window_icon::setOnceFirstPainted();
     PaintWatch watch;
     // The window may first paint while the start still waits for the

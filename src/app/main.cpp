@@ -6,6 +6,7 @@
 #include "app/talvo.h"
 #include "app/window_icon.h"
 #include "runtime/fonts_ahead.h"
+#include "runtime/session_bus_ahead.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -93,6 +94,8 @@ int main(int argc, char** argv)
     qInstallMessageHandler(nullptr);
     for (const auto& [type, text] : startupMessages)
         std::fprintf(stderr, "%s\n", text.c_str());
+    // After the start's message handler: what the bus says is printed as it comes.
+    rt::SessionBusAhead bus;
 
     // Wayland compositors find the menu entry, and so the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(VETFAQ_APP_ID));

@@ -482,6 +482,15 @@ QString firstText(odbc::Connection& connection, const QString& sql)
 // database file, as this connection sees it now; empty when it cannot tell.
 QString dataVersion(odbc::Connection& connection) { return firstText(connection, QStringLiteral("PRAGMA data_version")); }
 
+// SQLite: the database file the connection opened, as it is now; none on
+// any other product.
+std::optional<rt::FileIdentity> fileOpenedBy(const odbc::Connection& connection)
+{
+    if (rt::productOf(connection) != rt::Product::SQLite)
+        return std::nullopt;
+    return rt::identify(connection.info(SQL_DATABASE_NAME));
+}
+
 // The lowest and highest rowid of faq as the connection's read sees them;
 // nullopt for an empty table and on failure (a table without rowids, say).
 std::optional<std::pair<qint64, qint64>> rowidBounds(odbc::Connection& connection)
@@ -513,6 +522,9 @@ struct UpperHalf {
     bool done = false;
     odbc::Outcome outcome;
     std::vector<Row> rows;
+    // The connection it reads over (kept from the last such read, or opened
+    // by the helper) and its statement; the helper's until done.
+    std::unique_ptr<Leftover> over;
 };
 
 // Reads over `taken` (SQLite, open) as loadOver() does, in two halves of
@@ -524,7 +536,8 @@ struct UpperHalf {
 // connection's read began and when this one's begins, after it. nullopt,
 // with nothing read, where that does not hold, where the table is too small
 // to be worth it, or where a half could not be read: the caller reads in
-// one piece.
+// one piece. The second connection is taken from `taken.upper` where the
+// last such read left one, and left there.
 std::optional<odbc::Outcome> loadInHalves(const rt::ConnectionSettings& settings, Leftover& taken,
                                           std::vector<Row>& rows, const Plan& plan)
 {
@@ -548,50 +561,65 @@ std::optional<odbc::Outcome> loadInHalves(const rt::ConnectionSettings& settings
     };
     // The plan is used only until the rows are published, and this function
     // waits for that wherever the helper reads; the second read's statement
-    // and connection are let go of on the helper after it, as the caller
-    // lets go of the first's later.
+    // and connection come back with its rows, to be let go of (or kept) with
+    // the first's.
+    upper->over = taken.upper ? std::move(taken.upper) : std::make_unique<Leftover>();
     rt::Worker helper;
-    helper.post([settings, &plan, publish] {
-        Leftover over;
+    helper.post([settings, &plan, publish, upper] {
+        Leftover& over = *upper->over;
         std::optional<std::pair<qint64, qint64>> bounds;
-        if (settings.open(over.connection).ok())
+        if (over.connection.isOpen())
             bounds = rowidBounds(over.connection);  // the second read begins here
+        if (!bounds) {
+            // None kept, or the kept one fails: one of its own.
+            over = Leftover{};
+            if (settings.open(over.connection).ok()) {
+                over.file = fileOpenedBy(over.connection);
+                bounds = rowidBounds(over.connection);  // or here
+            }
+        }
         std::optional<qint64> split;
         if (bounds && bounds->second - bounds->first >= splitFromSpan)
             split = bounds->first + (bounds->second - bounds->first) / 2;
         publish([&](UpperHalf& u) { u.begun = true; u.split = split; });
-        if (!split)
-            return;
+        odbc::Outcome outcome;
         std::vector<Row> read;
-        odbc::Outcome outcome = loadOver(over, read, plan, 512, Range{Range::Part::After, *split});
+        if (split)
+            outcome = loadOver(over, read, plan, 512, Range{Range::Part::After, *split});
+        else
+            over.connection.rollback();
         publish([&](UpperHalf& u) {
             u.outcome = std::move(outcome);
             u.rows = std::move(read);
             u.done = true;
         });
     });
+    const auto finish = [&] {
+        await(&UpperHalf::done);
+        helper.retire();
+        taken.upper = std::move(upper->over);
+    };
     await(&UpperHalf::begun);
     const std::optional<qint64> split = upper->split;
     if (!split) {
-        helper.retire();
+        finish();
         return std::nullopt;
     }
     if (dataVersion(connection) != before) {  // this read begins here
         // Changed meanwhile: the halves may be of two states. The helper's
         // rows are dropped once it is done with the plan.
         connection.rollback();
-        await(&UpperHalf::done);
-        helper.retire();
+        finish();
         return std::nullopt;
     }
     std::vector<Row> lower;
     const odbc::Outcome outcome = loadOver(taken, lower, plan, 512, Range{Range::Part::UpTo, *split});
-    await(&UpperHalf::done);
-    helper.retire();
+    finish();
     if (outcome.status < 0)
         return outcome;
     if (upper->outcome.status < 0) {
         taken.statement.reset();
+        taken.upper.reset();
         return std::nullopt;
     }
     lower.insert(lower.end(), std::make_move_iterator(upper->rows.begin()), std::make_move_iterator(upper->rows.end()));
@@ -677,14 +705,23 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 
 namespace {
 
-// The spare's connection where it was made with these settings and is
-// still open, else none; the spare is used up either way.
-odbc::Connection takeSpare(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare)
+// The spare's connections into `into` where it was made with these
+// settings, is still open and, on SQLite, the data source still names the
+// file they opened (not one put in its place since); the spare is used up
+// either way.
+void takeSpare(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare, Leftover& into)
 {
     const std::unique_ptr<Spare> offered = std::move(spare);
-    if (offered && offered->settings == settings && offered->connection.isOpen())
-        return std::move(offered->connection);
-    return {};
+    if (!offered || offered->settings != settings || !offered->connection.isOpen() ||
+        (offered->file && rt::identify(settings.databaseFile()) != offered->file))
+        return;
+    into.connection = std::move(offered->connection);
+    into.file = offered->file;
+    if (offered->second.isOpen()) {
+        into.upper = std::make_unique<Leftover>();
+        into.upper->connection = std::move(offered->second);
+        into.upper->file = offered->file;
+    }
 }
 
 // Runs `read` over the spare when it has these settings, and over a new
@@ -693,18 +730,18 @@ odbc::Connection takeSpare(const rt::ConnectionSettings& settings, std::unique_p
 odbc::Outcome overSpareOrNew(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare, Leftover& taken,
                              const std::function<odbc::Outcome(Leftover&)>& read)
 {
-    taken.connection = takeSpare(settings, spare);
+    takeSpare(settings, spare, taken);
     if (taken.connection.isOpen()) {
         if (const odbc::Outcome outcome = read(taken); outcome.ok())
             return outcome;
         // Lost meanwhile, most likely (a restarted server, a dropped
         // network): only read, so read again over a new connection.
-        taken.statement.reset();
-        taken.connection = odbc::Connection();
+        taken = Leftover{};
     }
     const odbc::Outcome opened = settings.open(taken.connection);
     if (opened.status < 0)
         return opened;
+    taken.file = fileOpenedBy(taken.connection);
     return read(taken);
 }
 
@@ -726,11 +763,18 @@ odbc::Outcome loadRows(const rt::ConnectionSettings& settings, std::vector<Row>&
 std::unique_ptr<Spare> spareOf(const rt::ConnectionSettings& settings, Leftover&& finished)
 {
     finished.statement.reset();
-    if (!finished.connection.isOpen() || rt::productOf(finished.connection) == rt::Product::SQLite)
+    if (!finished.connection.isOpen())
         return nullptr;
     auto spare = std::make_unique<Spare>();
     spare->settings = settings;
     spare->connection = std::move(finished.connection);
+    spare->file = finished.file;
+    if (finished.upper) {
+        finished.upper->statement.reset();
+        // Only a second of the same file (it was opened after the first).
+        if (finished.upper->connection.isOpen() && finished.upper->file == finished.file)
+            spare->second = std::move(finished.upper->connection);
+    }
     return spare;
 }
 
@@ -745,8 +789,11 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
         odbc::Connection& connection = over.connection;
         read->file.reset();
         read->version.clear();
+        // A listing of every entry is read in one piece: a second connection
+        // kept for halves is let go of.
+        over.upper.reset();
         if (rt::productOf(connection) == rt::Product::SQLite) {
-            read->file = rt::identify(connection.info(SQL_DATABASE_NAME));
+            read->file = over.file ? over.file : fileOpenedBy(connection);
             // Taken before the rows, in the same read: a change committed
             // between the two only makes the count differ later, never goes unseen.
             if (read->file)
@@ -771,6 +818,7 @@ void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<
     opened->settings = settings;
     if (settings.open(opened->connection).status < 0)
         return;
+    opened->file = fileOpenedBy(opened->connection);
     if (rt::productOf(opened->connection) != rt::Product::SQLite) {
         spare = std::move(opened);
         return;
@@ -796,7 +844,7 @@ namespace {
 bool serverStillAt(const Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare)
 {
     Leftover over;
-    over.connection = takeSpare(settings, spare);
+    takeSpare(settings, spare, over);
     if (!over.connection.isOpen() && settings.open(over.connection).status < 0)
         return false;
     const QString now = firstText(over.connection, serverStateSql);

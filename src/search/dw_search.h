@@ -115,7 +115,7 @@ private:
     // on the reader's thread only.
     struct Ahead {
         std::unique_ptr<faq::Snapshot> snapshot;
-        std::unique_ptr<faq::Spare> spare;  // on a server: the last read's connection
+        std::unique_ptr<faq::Spare> spare;  // the last read's connection(s)
     };
     std::shared_ptr<Ahead> ahead_ = std::make_shared<Ahead>();
     // Lets the spare go a while after the last read: it serves Searches

@@ -322,12 +322,6 @@ TEST_P(grid_rows, StillCurrentOnlyWhileNothingChanged)
                          0);
            },
            false, false});
-    // Opening costs little here, and a snapshot keeps its own: no spare.
-    std::vector<faq::Row> rows;
-    std::unique_ptr<faq::Leftover> leftover;
-    std::unique_ptr<faq::Spare> none;
-    ASSERT_TRUE(faq::loadRows(settings(), rows, nullptr, leftover, none).ok());
-    EXPECT_FALSE(faq::spareOf(settings(), std::move(*leftover)));
 }
 
 // A read of a table whose entries lie far apart is made in two halves: on
@@ -357,12 +351,15 @@ TEST_P(grid_rows, AReadInTwoHalvesSeesOneStateOfTheTable)
     });
     std::set<qint64> holders;
     int wrong = 0;
+    // Every other read over the connections the one before kept.
+    std::unique_ptr<faq::Spare> spare;
     for (int read = 0; read < 300; ++read) {
         std::vector<faq::Row> rows;
         std::unique_ptr<faq::Leftover> leftover;
-        std::unique_ptr<faq::Spare> none;
-        const odbc::Outcome outcome = faq::loadRows(settings(), rows, &holdsTheToken, leftover, none);
+        const odbc::Outcome outcome = faq::loadRows(settings(), rows, &holdsTheToken, leftover, spare);
         ASSERT_TRUE(outcome.ok()) << outcome.errorText().toStdString();
+        if (read % 2 == 0)
+            spare = faq::spareOf(settings(), std::move(*leftover));
         if (rows.size() == 1)
             holders.insert(rows[0].rbr.value_or(0));
         else
@@ -373,6 +370,72 @@ TEST_P(grid_rows, AReadInTwoHalvesSeesOneStateOfTheTable)
     EXPECT_EQ(wrong, 0) << "reads that found the token in both halves or in neither";
     EXPECT_GT(moves.load(), 20);
     EXPECT_EQ(holders, (std::set<qint64>{1, 30000}));
+}
+
+// On SQLite a filter's read in two halves leaves both its connections as
+// the spare, and the next such read goes over them, but only with the same
+// settings and while the data source still names the file they opened. A
+// connection is told by a setting of its own (SQLite's cache size).
+TEST_P(grid_rows, OnSQLiteAFiltersTwoConnectionsServeTheNextWhileTheFileStands)
+{
+    if (backend() != Backend::SQLite)
+        GTEST_SKIP() << "SQLite's own";
+    source().exec(QStringLiteral("INSERT INTO faq (rbr, adresa, lot) VALUES (1, 'low', 'a'), (30000, 'high', 'a')"));
+    faq::RowFilter lotA;
+    lotA.columns = {faq::TextColumn::Lot};
+    lotA.keep = [](const faq::RowTexts& texts) { return texts[static_cast<std::size_t>(faq::TextColumn::Lot)] == QStringLiteral("a"); };
+    const auto cacheSize = [](odbc::Connection& connection, const char* set = nullptr) {
+        odbc::Outcome outcome;
+        std::optional<odbc::Statement> s = connection.statement(outcome);
+        std::optional<QString> value;
+        if (s && set)
+            s->executeDirect(QString::fromLatin1(set));
+        if (s && s->executeDirect(QStringLiteral("PRAGMA cache_size")).ok() && s->fetch().ok())
+            s->getText(1, value);
+        connection.rollback();
+        return value.value_or(QString());
+    };
+    const QString marked = QStringLiteral("-1234");
+    struct Case {
+        const char* what;
+        std::function<void(rt::ConnectionSettings&)> meanwhile;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {"nothing happened", [](rt::ConnectionSettings&) {}, true},
+        {"other settings", [](rt::ConnectionSettings& s) { s.autoCommit = true; }, false},
+        {"the file replaced by a copy of itself",
+         [this](rt::ConnectionSettings&) {
+             const QString file = source().databaseFile();
+             source().exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));  // the copy holds every entry
+             QFile::remove(file + QStringLiteral(".copy"));
+             ASSERT_TRUE(QFile::copy(file, file + QStringLiteral(".copy")));
+             ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
+                                QFile::encodeName(file).constData()),
+                       0);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<faq::Row> rows;
+        std::unique_ptr<faq::Leftover> leftover;
+        std::unique_ptr<faq::Spare> spare;
+        ASSERT_TRUE(faq::loadRows(settings(), rows, &lotA, leftover, spare).ok());
+        spare = faq::spareOf(settings(), std::move(*leftover));
+        ASSERT_TRUE(spare && spare->connection.isOpen() && spare->second.isOpen()) << "both kept";
+        cacheSize(spare->connection, "PRAGMA cache_size = -1234");
+        cacheSize(spare->second, "PRAGMA cache_size = -1234");
+        rt::ConnectionSettings now = settings();
+        c.meanwhile(now);
+        rows.clear();
+        ASSERT_TRUE(faq::loadRows(now, rows, &lotA, leftover, spare).ok());
+        EXPECT_EQ(rows.size(), 2u);
+        EXPECT_FALSE(spare) << "used up";
+        ASSERT_TRUE(leftover && leftover->upper);
+        EXPECT_EQ(cacheSize(leftover->connection) == marked, c.kept);
+        EXPECT_EQ(cacheSize(leftover->upper->connection) == marked, c.kept);
+    }
 }
 
 // On a server a read's connection is kept for the next question whether its

@@ -122,7 +122,7 @@ int main(int argc, char** argv)
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     fonts.join();
-    rt::SessionBusAhead bus;
+    const std::jthread bus = rt::reachSessionBusAhead();
     window_icon::setOnceFirstPainted();
     PaintWatch watch;
     // The window may first paint while the start still waits for the

@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     for (const auto& [type, text] : startupMessages)
         std::fprintf(stderr, "%s\n", text.c_str());
     // After the start's message handler: what the bus says is printed as it comes.
-    rt::SessionBusAhead bus;
+    const std::jthread bus = rt::reachSessionBusAhead();
 
     // Wayland compositors find the menu entry, and so the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(VETFAQ_APP_ID));

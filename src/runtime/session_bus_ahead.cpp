@@ -5,17 +5,12 @@
 
 namespace rt {
 
-SessionBusAhead::SessionBusAhead()
+std::jthread reachSessionBusAhead()
 {
     const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")))
-        thread_ = std::thread([] { QDBusConnection::sessionBus(); });
-}
-
-SessionBusAhead::~SessionBusAhead()
-{
-    if (thread_.joinable())
-        thread_.join();
+    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")))
+        return {};
+    return std::jthread([] { QDBusConnection::sessionBus(); });
 }
 
 } // namespace rt

@@ -12,15 +12,8 @@
 
 namespace rt {
 
-class SessionBusAhead {
-public:
-    SessionBusAhead();
-    ~SessionBusAhead();
-    SessionBusAhead(const SessionBusAhead&) = delete;
-    SessionBusAhead& operator=(const SessionBusAhead&) = delete;
-
-private:
-    std::thread thread_;
-};
+// The thread that connects, joined as it goes out of scope; none where the
+// window system's bridge does not use the bus.
+std::jthread reachSessionBusAhead();
 
 } // namespace rt

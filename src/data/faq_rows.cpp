@@ -491,6 +491,15 @@ std::optional<rt::FileIdentity> fileOpenedBy(const odbc::Connection& connection)
     return rt::identify(connection.info(SQL_DATABASE_NAME));
 }
 
+// Opens a connection into `into`, noting the file it opened (see Leftover::file).
+odbc::Outcome openInto(const rt::ConnectionSettings& settings, Leftover& into)
+{
+    const odbc::Outcome opened = settings.open(into.connection);
+    if (opened.status >= 0)
+        into.file = fileOpenedBy(into.connection);
+    return opened;
+}
+
 // The lowest and highest rowid of faq as the connection's read sees them;
 // nullopt for an empty table and on failure (a table without rowids, say).
 std::optional<std::pair<qint64, qint64>> rowidBounds(odbc::Connection& connection)
@@ -573,10 +582,8 @@ std::optional<odbc::Outcome> loadInHalves(const rt::ConnectionSettings& settings
         if (!bounds) {
             // None kept, or the kept one fails: one of its own.
             over = Leftover{};
-            if (settings.open(over.connection).ok()) {
-                over.file = fileOpenedBy(over.connection);
+            if (openInto(settings, over).ok())
                 bounds = rowidBounds(over.connection);  // or here
-            }
         }
         std::optional<qint64> split;
         if (bounds && bounds->second - bounds->first >= splitFromSpan)
@@ -738,10 +745,9 @@ odbc::Outcome overSpareOrNew(const rt::ConnectionSettings& settings, std::unique
         // network): only read, so read again over a new connection.
         taken = Leftover{};
     }
-    const odbc::Outcome opened = settings.open(taken.connection);
+    const odbc::Outcome opened = openInto(settings, taken);
     if (opened.status < 0)
         return opened;
-    taken.file = fileOpenedBy(taken.connection);
     return read(taken);
 }
 
@@ -793,7 +799,7 @@ odbc::Outcome readSnapshot(const rt::ConnectionSettings& settings, std::unique_p
         // kept for halves is let go of.
         over.upper.reset();
         if (rt::productOf(connection) == rt::Product::SQLite) {
-            read->file = over.file ? over.file : fileOpenedBy(connection);
+            read->file = over.file;
             // Taken before the rows, in the same read: a change committed
             // between the two only makes the count differ later, never goes unseen.
             if (read->file)
@@ -818,11 +824,11 @@ void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<
     opened->settings = settings;
     if (settings.open(opened->connection).status < 0)
         return;
-    opened->file = fileOpenedBy(opened->connection);
     if (rt::productOf(opened->connection) != rt::Product::SQLite) {
         spare = std::move(opened);
         return;
     }
+    opened->file = fileOpenedBy(opened->connection);
     std::unique_ptr<Snapshot> read;
     if (readSnapshot(settings, read, opened).ok() && read->vouchable()) {
         read->kept.statement.reset();

@@ -23,6 +23,16 @@ rt::ConnectionSettings settings(const QString& dbms = QStringLiteral("ODBC"))
     return {dbms, false, QStringLiteral("ConnectString='%1'").arg(ThrowawayDataSource::connectString())};
 }
 
+// Puts a copy of the database file in its place under its name, as another
+// program replacing it would.
+void replaceByACopyOfItself(const QString& file)
+{
+    const QString copy = file + QStringLiteral(".copy");
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::copy(file, copy));
+    ASSERT_EQ(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(file).constData()), 0);
+}
+
 std::vector<faq::Row> load(std::size_t blockRows = 512)
 {
     std::vector<faq::Row> rows;
@@ -314,13 +324,7 @@ TEST_P(grid_rows, StillCurrentOnlyWhileNothingChanged)
         return;
     // Last: the fixture's own session stays with the file it opened.
     check({"the file replaced by a copy of itself",
-           [this](rt::ConnectionSettings&) {
-               const QString file = source().databaseFile();
-               ASSERT_TRUE(QFile::copy(file, file + QStringLiteral(".copy")));
-               ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
-                                  QFile::encodeName(file).constData()),
-                         0);
-           },
+           [this](rt::ConnectionSettings&) { replaceByACopyOfItself(source().databaseFile()); },
            false, false});
 }
 
@@ -406,13 +410,8 @@ TEST_P(grid_rows, OnSQLiteAFiltersTwoConnectionsServeTheNextWhileTheFileStands)
         {"other settings", [](rt::ConnectionSettings& s) { s.autoCommit = true; }, false},
         {"the file replaced by a copy of itself",
          [this](rt::ConnectionSettings&) {
-             const QString file = source().databaseFile();
              source().exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));  // the copy holds every entry
-             QFile::remove(file + QStringLiteral(".copy"));
-             ASSERT_TRUE(QFile::copy(file, file + QStringLiteral(".copy")));
-             ASSERT_EQ(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
-                                QFile::encodeName(file).constData()),
-                       0);
+             replaceByACopyOfItself(source().databaseFile());
          },
          false},
     };

@@ -482,6 +482,17 @@ QString firstText(odbc::Connection& connection, const QString& sql)
 // database file, as this connection sees it now; empty when it cannot tell.
 QString dataVersion(odbc::Connection& connection) { return firstText(connection, QStringLiteral("PRAGMA data_version")); }
 
+// A server: begins a read-only transaction that sees one state of the
+// server throughout (REPEATABLE READ, set for that transaction alone);
+// false where the server cannot be set so.
+bool beginOneStateRead(odbc::Connection& connection)
+{
+    odbc::Outcome outcome;
+    if (std::optional<odbc::Statement> s = connection.statement(outcome))
+        outcome = s->executeDirect(oneStateReadSql);
+    return outcome.status >= 0;
+}
+
 // SQLite: the database file the connection opened, as it is now; none on
 // any other product.
 std::optional<rt::FileIdentity> fileOpenedBy(const odbc::Connection& connection)
@@ -649,18 +660,23 @@ odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, 
 {
     odbc::Connection& connection = taken.connection;
     odbc::Outcome outcome;
-    if (std::optional<odbc::Statement> s = connection.statement(outcome))
-        outcome = s->executeDirect(oneStateReadSql);
-    if (outcome.status < 0) {
-        connection.rollback();
-        return loadOver(taken, rows, plan, 512);
-    }
-    if (state) {
-        *state = firstText(connection, serverStateSql);
-        if (state->isEmpty()) {
-            // Its failure may have ended the transaction: read in one of its own.
+    if (!taken.openReadAt.isEmpty()) {
+        // Begun by the question whether the last listing stands.
+        if (state)
+            *state = taken.openReadAt;
+        taken.openReadAt.clear();
+    } else {
+        if (!beginOneStateRead(connection)) {
             connection.rollback();
-            return loadOneHalfAfterTheOther(taken, rows, plan);
+            return loadOver(taken, rows, plan, 512);
+        }
+        if (state) {
+            *state = firstText(connection, serverStateSql);
+            if (state->isEmpty()) {
+                // Its failure may have ended the transaction: read in one of its own.
+                connection.rollback();
+                return loadOneHalfAfterTheOther(taken, rows, plan);
+            }
         }
     }
     std::vector<Row> read;
@@ -669,9 +685,12 @@ odbc::Outcome loadOneHalfAfterTheOther(Leftover& taken, std::vector<Row>& rows, 
         taken.statement.reset();  // the first half's copy goes before the second is read
         outcome = readOver(taken, read, plan, 512, Range{Range::Part::After, numberSplit, Range::Key::Number});
     }
-    connection.rollback();
-    if (outcome.status < 0)
+    if (outcome.status < 0) {
+        connection.rollback();
         return outcome;
+    }
+    // The transaction ends once the rows are shown (spareOf), not while the
+    // user waits for them.
     rows = std::move(read);
     return {};
 }
@@ -724,6 +743,7 @@ void takeSpare(const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& s
         return;
     into.connection = std::move(offered->connection);
     into.file = offered->file;
+    into.openReadAt = offered->openReadAt;
     if (offered->second.isOpen()) {
         into.upper = std::make_unique<Leftover>();
         into.upper->connection = std::move(offered->second);
@@ -771,10 +791,13 @@ std::unique_ptr<Spare> spareOf(const rt::ConnectionSettings& settings, Leftover&
     finished.statement.reset();
     if (!finished.connection.isOpen())
         return nullptr;
+    if (finished.openReadAt.isEmpty())
+        finished.connection.rollback();  // the read's transaction, left open until now
     auto spare = std::make_unique<Spare>();
     spare->settings = settings;
     spare->connection = std::move(finished.connection);
     spare->file = finished.file;
+    spare->openReadAt = finished.openReadAt;
     if (finished.upper) {
         finished.upper->statement.reset();
         // Only a second of the same file (it was opened after the first).
@@ -841,6 +864,11 @@ void endRead(Snapshot& snapshot, std::unique_ptr<Spare>& spare)
     snapshot.kept.statement.reset();
     if (!snapshot.file && snapshot.kept.connection.isOpen())
         spare = spareOf(snapshot.settings, std::move(snapshot.kept));
+    if (spare && !spare->openReadAt.isEmpty()) {
+        // Begun by stillCurrent(), which found the rows standing.
+        spare->connection.rollback();
+        spare->openReadAt.clear();
+    }
 }
 
 namespace {
@@ -853,8 +881,19 @@ bool serverStillAt(const Snapshot& snapshot, const rt::ConnectionSettings& setti
     takeSpare(settings, spare, over);
     if (!over.connection.isOpen() && settings.open(over.connection).status < 0)
         return false;
-    const QString now = firstText(over.connection, serverStateSql);
-    over.connection.rollback();
+    odbc::Connection& connection = over.connection;
+    if (!over.openReadAt.isEmpty()) {
+        connection.rollback();  // one still open from an earlier question
+        over.openReadAt.clear();
+    }
+    const bool begun = beginOneStateRead(connection);
+    if (!begun)
+        connection.rollback();
+    const QString now = firstText(connection, serverStateSql);
+    if (begun && !now.isEmpty())
+        over.openReadAt = now;
+    else
+        connection.rollback();
     spare = spareOf(settings, std::move(over));
     return !now.isEmpty() && now == snapshot.version;
 }

@@ -74,6 +74,10 @@ struct Leftover {
     std::optional<rt::FileIdentity> file;
     // SQLite: the second connection's, where the table was read in two halves at once.
     std::unique_ptr<Leftover> upper;
+    // A server: not empty while the connection is inside a read-only
+    // transaction of one state of the server, which this holds as that
+    // transaction saw it first (see stillCurrent); the next read reads in it.
+    QString openReadAt;
 };
 
 // Every entry as one read found them, and the connection they were read
@@ -105,9 +109,11 @@ struct Spare {
     odbc::Connection connection;
     std::optional<rt::FileIdentity> file;  // SQLite: the file both opened
     odbc::Connection second;               // SQLite: the upper half's, or none
+    QString openReadAt;                    // a server: as in Leftover
 };
-// The connection of a finished read as a spare (its statement let go), or
-// null where it is not worth keeping.
+// The connection of a finished read as a spare (its statement let go, its
+// transaction ended unless begun for the next read), or null where it is
+// not worth keeping.
 std::unique_ptr<Spare> spareOf(const rt::ConnectionSettings& settings, Leftover&& finished);
 
 // Reads every entry as loadRows() does, into a snapshot, over the spare
@@ -130,13 +136,18 @@ void prepareFirstSearch(const rt::ConnectionSettings& settings, std::unique_ptr<
 // Once the snapshot's rows are shown: the driver's copy of them is let go
 // of, and a server's connection becomes the spare, which is let go of in
 // its turn when no read comes for a while. SQLite's stays with the snapshot.
+// A transaction still open on the spare ends here.
 void endRead(Snapshot& snapshot, std::unique_ptr<Spare>& spare);
 
 // Whether the grid's select, run now with these settings, would read exactly
 // the snapshot's rows: the same settings, the same database file under the
 // data source's name, and no change committed to it since. Asks the
 // database (a server over the spare or a new connection, which is the spare
-// afterwards); false on any doubt.
+// afterwards); false on any doubt. A server is asked as the first statement
+// of a read-only transaction of one state, left open on the spare: when the
+// rows have changed, the read that follows reads in it, and when they have
+// not, endRead() ends it once the rows are shown. Neither waits for a
+// further exchange with the server.
 bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare);
 
 // Whether the filter looks only in the texts a listed row holds (address

@@ -146,8 +146,8 @@ void endRead(Snapshot& snapshot, std::unique_ptr<Spare>& spare);
 // afterwards); false on any doubt. A server is asked as the first statement
 // of a read-only transaction of one state, left open on the spare: when the
 // rows have changed, the read that follows reads in it, and when they have
-// not, endRead() ends it once the rows are shown. Neither waits for a
-// further exchange with the server.
+// not, endRead() ends it once the rows are shown. Either way the Search
+// waits for no further exchange with the server.
 bool stillCurrent(Snapshot& snapshot, const rt::ConnectionSettings& settings, std::unique_ptr<Spare>& spare);
 
 // Whether the filter looks only in the texts a listed row holds (address

@@ -12,6 +12,9 @@
 //                              mouse press to the grid's rows painted and on
 //                              the screen; with a criterion in the first row
 //                              (FIELD as its list names it: Address, Answer, ...)
+//   startup_probe --controls FILE
+//                              writes the search window's controls to FILE,
+//                              as same_controls reads them
 //   ... --changed-between      before each click after the first, entry 1's
 //                              lot is changed and changed back (two commits
 //                              over the program's own connection): the
@@ -21,6 +24,7 @@
 #include "app/globals.h"
 #include "app/talvo.h"
 #include "app/window_icon.h"
+#include "controls_file.h"
 #include "first_shown.h"
 #include "printed_boxes.h"
 #include "process.h"
@@ -101,10 +105,13 @@ int main(int argc, char** argv)
     bool timed = false;
     QString field, words;
     bool changedBetween = false;
+    const char* controlsFile = nullptr;
     for (int i = 1; i < argc; ++i) {
         if ((std::strcmp(argv[i], "--search") == 0 || std::strcmp(argv[i], "--timed-searches") == 0) && i + 1 < argc) {
             timed = std::strcmp(argv[i], "--timed-searches") == 0;
             searches = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--controls") == 0 && i + 1 < argc) {
+            controlsFile = argv[++i];
         } else if (std::strcmp(argv[i], "--changed-between") == 0) {
             changedBetween = true;
         } else if (std::strcmp(argv[i], "--criterion") == 0 && i + 2 < argc) {
@@ -135,12 +142,20 @@ int main(int argc, char** argv)
         else
             measure();
     };
-    bench::FirstShown probe([](QObject* o) { return o == g.w_search.data(); }, [&](QWidget*) { whenNotWaiting(); });
+    bench::FirstShown probe([](QObject* o) { return o == g.w_search.data(); }, [&](QWidget*) {
+        // When the paint was on the screen, apart from when the connection was made as well.
+        std::printf("painted %lld\n", static_cast<long long>(bench::monotonicNs()));
+        whenNotWaiting();
+    });
     measure = [&] {
         const std::int64_t shown = bench::monotonicNs();
         std::printf("shown %lld\nconnected %d\n", static_cast<long long>(shown),
                     g.SQLCA && g.SQLCA->isConnected() ? 1 : 0);
         w_search& window = *g.w_search;
+        if (controlsFile && !bench::writeControls(window, controlsFile)) {
+            std::fprintf(stderr, "startup_probe: cannot write %s\n", controlsFile);
+            std::exit(1);
+        }
         if (!words.isEmpty()) {
             window.uo_1->ddlb_polje->setCurrentText(field);
             window.uo_1->sle_trazi->setText(words);

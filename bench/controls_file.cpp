@@ -18,12 +18,22 @@ namespace bench {
 
 namespace {
 
-QJsonObject fontOf(const QWidget& w)
+QJsonObject fontOf(const QFont& f)
 {
-    const QFont& f = w.font();
     return {{QStringLiteral("families"), QJsonArray::fromStringList(f.families())},
             {QStringLiteral("points"), f.pointSizeF()},
             {QStringLiteral("weight"), f.weight()}};
+}
+
+QJsonObject fontOf(const QWidget& w)
+{
+    const QFont& f = w.font();
+    // Whether the program set it on the control, or the control took it
+    // from its parent: only a font set is set again.
+    return {{QStringLiteral("families"), QJsonArray::fromStringList(f.families())},
+            {QStringLiteral("points"), f.pointSizeF()},
+            {QStringLiteral("weight"), f.weight()},
+            {QStringLiteral("set"), w.testAttribute(Qt::WA_SetFont)}};
 }
 
 QFont fontFrom(const QJsonObject& o)
@@ -40,6 +50,12 @@ QFont fontFrom(const QJsonObject& o)
     return f;
 }
 
+void setFontFrom(QWidget& w, const QJsonObject& o)
+{
+    if (o.value(QStringLiteral("set")).toBool())
+        w.setFont(fontFrom(o));
+}
+
 QJsonObject describe(const QWidget& w)
 {
     QJsonObject o{{QStringLiteral("x"), w.x()},          {QStringLiteral("y"), w.y()},
@@ -52,11 +68,14 @@ QJsonObject describe(const QWidget& w)
         o[QStringLiteral("kind")] = QStringLiteral("grid");
         QJsonArray columns;
         const QAbstractItemModel* model = grid->model();
-        for (int c = 0; model && c < model->columnCount(); ++c)
+        for (int c = 0; model && c < model->columnCount(); ++c) {
+            const QVariant font = model->headerData(c, Qt::Horizontal, Qt::FontRole);
             columns.append(QJsonObject{
                 {QStringLiteral("caption"), model->headerData(c, Qt::Horizontal).toString()},
+                {QStringLiteral("font"), font.canConvert<QFont>() ? fontOf(font.value<QFont>()) : QJsonObject()},
                 {QStringLiteral("width"), grid->columnWidth(c)},
                 {QStringLiteral("hidden"), grid->isColumnHidden(c)}});
+        }
         o[QStringLiteral("columns")] = columns;
         o[QStringLiteral("captionHeight")] = grid->horizontalHeader()->height();
         o[QStringLiteral("captionAlignment")] = static_cast<int>(grid->horizontalHeader()->defaultAlignment());
@@ -100,14 +119,17 @@ void build(const QJsonObject& o, QWidget* parent)
     QWidget* w = nullptr;
     if (kind == QLatin1String("grid")) {
         auto* grid = new QTableView(parent);
-        grid->setFont(fontFrom(o.value(QStringLiteral("font")).toObject()));
         const QJsonArray columns = o.value(QStringLiteral("columns")).toArray();
         auto* model = new QStandardItemModel(0, static_cast<int>(columns.size()), grid);
-        for (int c = 0; c < columns.size(); ++c)
-            model->setHeaderData(c, Qt::Horizontal, columns[c].toObject().value(QStringLiteral("caption")).toString());
+        for (int c = 0; c < columns.size(); ++c) {
+            const QJsonObject column = columns[c].toObject();
+            model->setHeaderData(c, Qt::Horizontal, column.value(QStringLiteral("caption")).toString());
+            if (const QJsonObject font = column.value(QStringLiteral("font")).toObject(); !font.isEmpty())
+                model->setHeaderData(c, Qt::Horizontal, fontFrom(font), Qt::FontRole);
+        }
         grid->setModel(model);
         grid->verticalHeader()->hide();
-        grid->horizontalHeader()->setFont(fontFrom(o.value(QStringLiteral("captionFont")).toObject()));
+        setFontFrom(*grid->horizontalHeader(), o.value(QStringLiteral("captionFont")).toObject());
         grid->horizontalHeader()->setFixedHeight(o.value(QStringLiteral("captionHeight")).toInt());
         grid->horizontalHeader()->setDefaultAlignment(
             static_cast<Qt::Alignment>(o.value(QStringLiteral("captionAlignment")).toInt()));
@@ -133,8 +155,9 @@ void build(const QJsonObject& o, QWidget* parent)
     } else {
         w = new QWidget(parent);
     }
-    if (kind != QLatin1String("grid"))
-        w->setFont(fontFrom(o.value(QStringLiteral("font")).toObject()));
+    // As the program did; a font set on a drop-down list itself, for one,
+    // makes Qt build the list's popup at once.
+    setFontFrom(*w, o.value(QStringLiteral("font")).toObject());
     w->setGeometry(o.value(QStringLiteral("x")).toInt(), o.value(QStringLiteral("y")).toInt(),
                    o.value(QStringLiteral("width")).toInt(), o.value(QStringLiteral("height")).toInt());
     w->setVisible(o.value(QStringLiteral("visible")).toBool());
@@ -162,7 +185,7 @@ QWidget* buildControls(const char* file)
     const QJsonObject o = QJsonDocument::fromJson(in.readAll()).object();
     auto* window = new QWidget;
     window->setWindowTitle(o.value(QStringLiteral("title")).toString());
-    window->setFont(fontFrom(o.value(QStringLiteral("font")).toObject()));
+    setFontFrom(*window, o.value(QStringLiteral("font")).toObject());
     window->setGeometry(o.value(QStringLiteral("x")).toInt(), o.value(QStringLiteral("y")).toInt(),
                         o.value(QStringLiteral("width")).toInt(), o.value(QStringLiteral("height")).toInt());
     for (const QJsonValue& child : o.value(QStringLiteral("children")).toArray())

@@ -4,13 +4,11 @@
 // first loads a font: the empty window never does.
 
 #include "first_shown.h"
-#include "process.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QWidget>
 
-#include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv)
@@ -20,9 +18,7 @@ int main(int argc, char** argv)
     QWidget window;
     bench::FirstShown probe([&window](QObject* o) { return o == &window; },
                             [](QWidget*) {
-                                std::printf("shown %lld\n", static_cast<long long>(bench::monotonicNs()));
-                                std::printf("peak_kib %ld\n", bench::peakResidentKiB());
-                                std::fflush(stdout);
+                                bench::reportShown();
                                 QCoreApplication::quit();
                             });
     if (argc > 1 && std::strcmp(argv[1], "--text") == 0)

@@ -27,13 +27,11 @@ QJsonObject fontOf(const QFont& f)
 
 QJsonObject fontOf(const QWidget& w)
 {
-    const QFont& f = w.font();
+    QJsonObject o = fontOf(w.font());
     // Whether the program set it on the control, or the control took it
     // from its parent: only a font set is set again.
-    return {{QStringLiteral("families"), QJsonArray::fromStringList(f.families())},
-            {QStringLiteral("points"), f.pointSizeF()},
-            {QStringLiteral("weight"), f.weight()},
-            {QStringLiteral("set"), w.testAttribute(Qt::WA_SetFont)}};
+    o[QStringLiteral("set")] = w.testAttribute(Qt::WA_SetFont);
+    return o;
 }
 
 QFont fontFrom(const QJsonObject& o)

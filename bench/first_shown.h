@@ -4,14 +4,26 @@
 // turn of the event loop. Installed on the application before any window
 // exists, so a paint that happens inside show() is seen as well.
 
+#include "process.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdio>
 #include <functional>
 
 namespace bench {
+
+// What the baselines print once their window has painted, as the
+// benchmark reads it: the moment, and the peak resident size so far.
+inline void reportShown()
+{
+    std::printf("shown %lld\n", static_cast<long long>(monotonicNs()));
+    std::printf("peak_kib %ld\n", peakResidentKiB());
+    std::fflush(stdout);
+}
 
 class FirstShown final : public QObject {
 public:

@@ -9,7 +9,6 @@
 
 #include "controls_file.h"
 #include "first_shown.h"
-#include "process.h"
 
 #include <QApplication>
 
@@ -33,9 +32,7 @@ int main(int argc, char** argv)
     const bool stay = argc > 2 && std::strcmp(argv[2], "--stay") == 0;
     bench::FirstShown probe([w = window.get()](QObject* o) { return o == w; },
                             [stay](QWidget*) {
-                                std::printf("shown %lld\n", static_cast<long long>(bench::monotonicNs()));
-                                std::printf("peak_kib %ld\n", bench::peakResidentKiB());
-                                std::fflush(stdout);
+                                bench::reportShown();
                                 if (!stay)
                                     QCoreApplication::quit();
                             });
